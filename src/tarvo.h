@@ -267,6 +267,8 @@ int shown_z(const Run& run, int index);
 
 // ---------------------------------------------------------------- run/
 std::string program_name(const std::string& path);
+bool program_name_fits(const std::string& path);
+[[noreturn]] void refuse_long_program_path(Run& run);
 int command_line(Run& run, int argc, char** argv, const std::string& progname);
 int get_command_line(Run& run, const std::string& progname, const std::string& numeric_letters,
                      const std::string& string_letters, const std::string& flag_letters,
