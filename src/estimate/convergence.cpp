@@ -26,7 +26,9 @@ int smallest_positive_se(const Run& run) {
 
 }  // namespace
 
-int z_done_before(const Run& run, int k) { return run.est.Rse[0][k] > 0 ? 1 : 0; }
+int z_done_before(const Run& run, int k) {
+  return run.est.Rse[0][k] > 0 ? 1 : 0;
+}
 
 int find_best_z(const Run& run) {
   const int best = smallest_positive_se(run);
@@ -43,7 +45,8 @@ void z_warning(Run& run, int y, int z) {
                              "positives)\n";
   for (FILE* f : {run.io.fp3, run.io.fp7, run.io.out}) {
     if (!f) continue;
-    std::fprintf(f, "\n\nNOTE:   Above run initiated with      '-z %2d' (V=%5.3f False positives)\n",
+    std::fprintf(f,
+                 "\n\nNOTE:   Above run initiated with      '-z %2d' (V=%5.3f False positives)\n",
                  shown_z(run, z), V[z]);
     std::fprintf(f, second, shown_z(run, y), V[y]);
   }

@@ -25,7 +25,9 @@ void underscores(FILE* f, int n) {
   std::fputc('\n', f);
 }
 
-double pairs_of(double n) { return n * (n - 1) / 2; }
+double pairs_of(double n) {
+  return n * (n - 1) / 2;
+}
 
 }  // namespace
 
@@ -234,7 +236,8 @@ int get_recaps_from_sim(Run& run, int model, int nloci, int nanim, int nBlocks, 
         get_mbit4(run, nanim, npat, saved.data());
     }
 
-    const int built = sim_individual_match_genotypes(run, model, nloci, nanim, nrows, groups, total);
+    const int built =
+        sim_individual_match_genotypes(run, model, nloci, nanim, nrows, groups, total);
     int npairs = 0;
     double E = 0;
     find_like_recap(run, model, nloci, nanim, nBlocks, r, 1, npairs, E);

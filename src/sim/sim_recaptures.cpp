@@ -73,8 +73,8 @@ int sim_individual_match_genotypes(Run& run, int model, int nloci, int nsamples,
   // Real genotype files (and any run with a second simulated population) take
   // the copied genotypes from the population's own position counter; the
   // frequency-file models copy the last positions onto the first ones.
-  const bool counted_source = (opt.i_option[0] && !opt.i_option[1]) || model == 2 ||
-                              opt.H_value != 0;
+  const bool counted_source =
+      (opt.i_option[0] && !opt.i_option[1]) || model == 2 || opt.H_value != 0;
   const bool genotype_file_only = opt.i_option[0] && !opt.i_option[1];
 
   for (int m = 0; m < rows; ++m) {

@@ -79,7 +79,7 @@ TEST(RunCommandLine, NormalisesClustersAndCountlessS) {
       {{"tarvo", "-e", "", "-k", ""}, {"tarvo", "-e", "", "-k", "", "--"}},
   };
   for (auto& c : cases) {
-    Run run;
+    tarvo::Run run;
     run.io.err = std::tmpfile();
     auto args = c.in;
     EXPECT_EQ(tarvo::get_command_line(run, "tarvo", "HbceEmnMrRsTYz", "12dk", "fjpw", args), 1)
@@ -91,7 +91,7 @@ TEST(RunCommandLine, NormalisesClustersAndCountlessS) {
 }
 
 TEST(RunCommandLine, FailedNormalisationLeavesArgumentsAlone) {
-  Run run;
+  tarvo::Run run;
   run.io.err = std::tmpfile();
   std::vector<std::string> args{"tarvo", "-1", "f", "stray"};
   const auto before = args;
@@ -117,7 +117,8 @@ TEST(RunCommandLine, ShapeErrorsEndWithUsageAndStatusOne) {
     std::vector<std::string> words;
     std::string err;
   } cases[] = {
-      {{"-1", "f", "-zj", "3"}, "\ntarvo: Option '-z' not followed by space before option argument\n"},
+      {{"-1", "f", "-zj", "3"},
+       "\ntarvo: Option '-z' not followed by space before option argument\n"},
       {{"-1", "f", "-z"}, "\ntarvo: Option '-z' not followed by space before option argument\n"},
       {{"-1"}, "\ntarvo: Option '-1' not followed by space before option argument\n"},
       {{"-1", "f", "-sj", "3"},
@@ -144,8 +145,9 @@ TEST(RunCommandLine, ShapeErrorsEndWithUsageAndStatusOne) {
       {{"data.txt"}, "\n\nUnknown option parameter: \"data.txt\"\n\n"},
       {{"-1", "f", "-", "g.txt"},
        "\n\nUnknown option parameter: \"-\"\n\n\n\nUnknown option parameter: \"g.txt\"\n\n"},
-      {{"-j", "one", "-1", "f", ""}, "\n\nUnknown option parameter: \"one\"\n\n"
-                                      "\n\nUnknown option parameter: \"\"\n\n"},
+      {{"-j", "one", "-1", "f", ""},
+       "\n\nUnknown option parameter: \"one\"\n\n"
+       "\n\nUnknown option parameter: \"\"\n\n"},
   };
   for (auto& c : cases) {
     auto p = parse(c.words);
@@ -250,8 +252,8 @@ TEST(RunCommandLine, PrefixLongerThanNameBufferIsRefused) {
 
   auto bad = parse({"-1", "f", "-d", std::string(max + 1, 'a')});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.err, "tarvo: Error option d: prefix longer than " + std::to_string(max) +
-                         " characters\n");
+  EXPECT_EQ(bad.err,
+            "tarvo: Error option d: prefix longer than " + std::to_string(max) + " characters\n");
   EXPECT_EQ(bad.out, "");
 }
 
@@ -313,15 +315,15 @@ TEST(RunModels, SelectsModelFromOptionsPresent) {
 
 TEST(RunModels, RefusedAndMissingOptionsNameTheModel) {
   auto inc = [](int m, const char* l) {
-    return "\n\nLooks a bit like Model No: " + std::to_string(m) + " but with incompatible option -" +
-           l + "\n";
+    return "\n\nLooks a bit like Model No: " + std::to_string(m) +
+           " but with incompatible option -" + l + "\n";
   };
   auto needs = [](int m, const char* l) {
     return "\n\nLooks a bit like Model No: " + std::to_string(m) + " but also needs option -" + l +
            " defined\n";
   };
-  const std::vector<std::string> all_create = {"-b", "1", "-c", "2", "-e", "0.01", "-j", "-m", "5",
-                                               "-n", "200", "-s", "20", "-w", "-z", "4"};
+  const std::vector<std::string> all_create = {"-b", "1",  "-c",  "2",  "-e", "0.01", "-j", "-m",
+                                               "5",  "-n", "200", "-s", "20", "-w",   "-z", "4"};
   auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -335,10 +337,12 @@ TEST(RunModels, RefusedAndMissingOptionsNameTheModel) {
     std::vector<std::string> words;
     std::string out;
   } cases[] = {
-      {{}, "\nNeed to specify a file for reading data.\n"
-           "   Please read manual for further information.\n\n"},
-      {{"-k", "POP"}, "\nNeed to specify a file for reading data.\n"
-                      "   Please read manual for further information.\n\n"},
+      {{},
+       "\nNeed to specify a file for reading data.\n"
+       "   Please read manual for further information.\n\n"},
+      {{"-k", "POP"},
+       "\nNeed to specify a file for reading data.\n"
+       "   Please read manual for further information.\n\n"},
       {{"-1", "f", "-E", "0.02"}, inc(1, "E")},
       {{"-1", "f", "-R", "3", "-Y", "0.8", "-E", "0.02"}, inc(1, "E") + inc(1, "Y") + inc(1, "R")},
       {{"-1", "f", "-2", "g", "-R", "3", "-T", "0.8", "-E", "0.02"},
@@ -368,7 +372,7 @@ TEST(RunModels, RefusedAndMissingOptionsNameTheModel) {
 }
 
 TEST(RunModels, ErrMsgReturnsZero) {
-  Run run;
+  tarvo::Run run;
   run.io.out = std::tmpfile();
   EXPECT_EQ(tarvo::err_msg(run, 4, "Y", 1), 0);
   EXPECT_EQ(tarvo::err_msg(run, 9, "c", 0), 0);
@@ -387,8 +391,8 @@ TEST(RunModels, ValueChecksReportEveryFailure) {
     int model;  // 0 when refused
     std::string err;
   } cases[] = {
-      {{"-1", "f", "-M", "20", "-H", "10", "-R", "30", "-c", "11", "-e", "0.5", "-E", "0",
-        "-n", "50", "-s", "5", "-z", "51"},
+      {{"-1", "f",   "-M", "20", "-H", "10", "-R", "30", "-c", "11",
+        "-e", "0.5", "-E", "0",  "-n", "50", "-s", "5",  "-z", "51"},
        0,
        "tarvo: Error option R=30 should be less than H=10\n"
        "tarvo: Error option H=10 should be greater or equal to 20\n"
@@ -396,45 +400,57 @@ TEST(RunModels, ValueChecksReportEveryFailure) {
        "tarvo: Error option e=0.5000 (Accepted range is: 0.0001..0.2000)\n"
        "tarvo: Error option E=0.0000 (Accepted range is: 0.0001..0.2000)\n"
        "tarvo: Error option n=50 (Accepted range is: 100..1000)\n"
-       "tarvo: Error option M=20 (Accepted range is: 50.." + anim + ")\n"
-       "tarvo: Error option (R=30) should be less than or equal to (M/2)=20/2 \n"
-       "\ntarvo: Warning option -s=5 (Accepted range is: 10..10000)\n"
-       "tarvo: Default 's' value is: s=100 \n"
-       "tarvo: Error option z=51 (Accepted range is: 1..50)\n"},
-      {{"-2", "g"}, 0,
+       "tarvo: Error option M=20 (Accepted range is: 50.." +
+           anim +
+           ")\n"
+           "tarvo: Error option (R=30) should be less than or equal to (M/2)=20/2 \n"
+           "\ntarvo: Warning option -s=5 (Accepted range is: 10..10000)\n"
+           "tarvo: Default 's' value is: s=100 \n"
+           "tarvo: Error option z=51 (Accepted range is: 1..50)\n"},
+      {{"-2", "g"},
+       0,
        "tarvo: Error option Y must be defined with simulated data using allele frequencies with "
        "-2 option \n"
        "tarvo: Error option M must be defined when only '-2 FILE' read.\n"},
-      {{"-1", "f", "-b", "3", "-m", "2", "-n", "1001", "-s", "10001"}, 0,
+      {{"-1", "f", "-b", "3", "-m", "2", "-n", "1001", "-s", "10001"},
+       0,
        "tarvo: Error option b=3 (Accepted range is: 0,1 or 2)\n"
        "tarvo: Error option m=2 should be greater or equal to 3\n"
        "tarvo: Error option n=1001 (Accepted range is: 100..1000)\n"
        "\ntarvo: Warning option -s=10001 (Accepted range is: 10..10000)\n"
        "tarvo: Default 's' value is: s=100 \n"},
-      {{"-1", "f", "-M", "500", "-H", "10"}, 0,
+      {{"-1", "f", "-M", "500", "-H", "10"},
+       0,
        "tarvo: Warning option R not defined (i.e. no recaptures simulated between two "
        "populations)\n"
        "tarvo: Error option H=10 should be greater or equal to 20\n"},
-      {{"-1", "f", "-M", "500", "-H", "20"}, 5,
+      {{"-1", "f", "-M", "500", "-H", "20"},
+       5,
        "tarvo: Warning option R not defined (i.e. no recaptures simulated between two "
        "populations)\n"},
-      {{"-1", "f", "-M", "500", "-Y", "0.49", "-R", "10"}, 0,
+      {{"-1", "f", "-M", "500", "-Y", "0.49", "-R", "10"},
+       0,
        "tarvo: Error option Y=0.49 (Accepted range is: 0.50..1.00)\n"},
       {{"-1", "f", "-M", "500", "-Y", "0.49"}, 3, ""},
-      {{"-1", "f", "-M", "100", "-R", "51"}, 0,
+      {{"-1", "f", "-M", "100", "-R", "51"},
+       0,
        "tarvo: Error option (R=51) should be less than or equal to (M/2)=100/2 \n"},
       {{"-1", "f", "-M", "100", "-R", "50"}, 5, ""},
-      {{"-1", "f", "-M", std::to_string(tarvo::ANIM + 1)}, 0,
-       "tarvo: Error option M=" + std::to_string(tarvo::ANIM + 1) +
-           " (Accepted range is: 50.." + anim + ")\n"},
+      {{"-1", "f", "-M", std::to_string(tarvo::ANIM + 1)},
+       0,
+       "tarvo: Error option M=" + std::to_string(tarvo::ANIM + 1) + " (Accepted range is: 50.." +
+           anim + ")\n"},
       {{"-1", "f", "-M", anim}, 5, ""},
       {{"-1", "f", "-M", "50"}, 5, ""},
-      {{"-1", "f", "-e", "0"}, 0,
+      {{"-1", "f", "-e", "0"},
+       0,
        "tarvo: Error option e=0.0000 (Accepted range is: 0.0001..0.2000)\n"},
-      {{"-1", "f", "-e", "0.2001"}, 0,
+      {{"-1", "f", "-e", "0.2001"},
+       0,
        "tarvo: Error option e=0.2001 (Accepted range is: 0.0001..0.2000)\n"},
       {{"-1", "f", "-z", "0"}, 0, "tarvo: Error option z=0 (Accepted range is: 1..50)\n"},
-      {{"-1", "f", "-z", "50", "-n", "1000"}, 0,
+      {{"-1", "f", "-z", "50", "-n", "1000"},
+       0,
        "tarvo: Error option z=51 (Accepted range is: 1..50)\n"},
       {{"-1", "f", "-n", "100", "-c", "10", "-b", "2", "-m", "3"}, 1, ""},
   };
@@ -447,7 +463,7 @@ TEST(RunModels, ValueChecksReportEveryFailure) {
 }
 
 TEST(RunModels, CheckArgumentsWithoutInputFile) {
-  Run run;
+  tarvo::Run run;
   run.io.err = std::tmpfile();
   EXPECT_EQ(tarvo::check_arguments(run, "prog"), 0);
   EXPECT_EQ(slurp(run.io.err), "prog: Error  No input data file defined in argument list\n");
@@ -457,8 +473,8 @@ TEST(RunModels, CheckArgumentsWithoutInputFile) {
 // ---------------------------------------------------------------- usage table
 
 TEST(RunModels, UsageColumnsLineUpWithLongProgramName) {
-  for (const std::string name : {std::string("t"), std::string("tarvo"), std::string(41, 'p')}) {
-    Run run;
+  for (const std::string& name : {std::string("t"), std::string("tarvo"), std::string(41, 'p')}) {
+    tarvo::Run run;
     run.io.out = std::tmpfile();
     EXPECT_EQ(tarvo::tarvo_usage(run, name), 1);
     const std::string text = slurp(run.io.out);
@@ -481,10 +497,9 @@ TEST(RunModels, UsageColumnsLineUpWithLongProgramName) {
     const std::size_t col = lines[2].find("Permitted options");
     EXPECT_EQ(lines[2].substr(0, 25), "Model     Type      Usage");
     EXPECT_EQ(lines[2].size(), col + 17);
-    const char* letters[10] = {"bcdejkmnrswz",   "bcdejkmnrswz",   "cdejknrswzEHMRY",
-                               "cdejknrswzEHMRY", "cdejknrswzEHMR", "cdejknrswzEHMR",
-                               "dkprEMHRY",       "dkprEMHRY",      "dkprEHMR",
-                               "dkprEHMR"};
+    const char* letters[10] = {
+        "bcdejkmnrswz",   "bcdejkmnrswz", "cdejknrswzEHMRY", "cdejknrswzEHMRY", "cdejknrswzEHMR",
+        "cdejknrswzEHMR", "dkprEMHRY",    "dkprEMHRY",       "dkprEHMR",        "dkprEHMR"};
     for (int m = 0; m < 10; ++m) {
       const std::string& row = lines[4 + m];
       EXPECT_EQ(row.substr(20, name.size()), name);

@@ -1,0 +1,80 @@
+// Helpers for tests that run the built program on small inputs.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+inline std::string read_file(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+inline void write_file(const fs::path& p, const std::string& text) {
+  std::ofstream out(p, std::ios::binary);
+  out << text;
+}
+
+inline fs::path source_path(const std::string& rel) { return fs::path(TARVO_SOURCE_DIR) / rel; }
+
+// A fresh empty folder for one test.
+inline fs::path scratch_dir(const std::string& name) {
+  fs::path d = fs::temp_directory_path() / ("tarvo_e2e_" + name + "_" + std::to_string(::getpid()));
+  fs::remove_all(d);
+  fs::create_directories(d);
+  return d;
+}
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the program as "tarvo" (found on PATH, so its name in the reports is
+// the bare name) with the given arguments inside dir.
+inline Result run_tarvo(const fs::path& dir, const std::string& args) {
+  const fs::path exe_dir = fs::path(TARVO_EXE).parent_path();
+  const std::string cmd = "cd '" + dir.string() + "' && PATH='" + exe_dir.string() +
+                          "':\"$PATH\" tarvo " + args + " > stdout.out 2> stderr.out";
+  int rc = std::system(cmd.c_str());
+  Result r;
+  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  r.out = read_file(dir / "stdout.out");
+  r.err = read_file(dir / "stderr.out");
+  fs::remove(dir / "stdout.out");
+  fs::remove(dir / "stderr.out");
+  return r;
+}
+
+// Date and time lines differ from run to run; everything else must not.
+inline std::string mask_dates(const std::string& text) {
+  static const std::regex date(
+      R"(^(Finish time: )?(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 0-9]\d \d\d:\d\d:\d\d \d{4}$)");
+  static const std::regex elapse(R"(^Elapse time: .*$)");
+  std::istringstream in(text);
+  std::string line, out;
+  bool first = true;
+  while (std::getline(in, line)) {
+    if (!first) out += '\n';
+    first = false;
+    std::smatch m;
+    if (std::regex_match(line, m, date))
+      out += m[1].matched ? "Finish time: <date>" : "<date>";
+    else if (std::regex_match(line, elapse))
+      out += "<date>";
+    else
+      out += line;
+  }
+  if (!text.empty() && text.back() == '\n') out += '\n';
+  return out;
+}
+
+}  // namespace e2e
