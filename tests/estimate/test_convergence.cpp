@@ -22,7 +22,7 @@ std::string slurp(FILE* f) {
 }
 
 struct ConvergeFixture : ::testing::Test {
-  std::unique_ptr<Run> run = std::make_unique<Run>();
+  std::unique_ptr<tarvo::Run> run = std::make_unique<tarvo::Run>();
 
   void SetUp() override {
     run->io.out = std::tmpfile();

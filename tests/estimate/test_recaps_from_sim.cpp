@@ -57,7 +57,7 @@ TEST(SESpread, StdDevOfRuns) {
 }
 
 TEST(SESpread, RoundingVarianceIsRemoved) {
-  auto run = std::make_unique<Run>();
+  auto run = std::make_unique<tarvo::Run>();
   run->opt.s_value = 10;
   run->est.simBlock = {{0, 0, 2.3, 9}, {1, 0, 4.3, 3}};
   // Ten runs: R_hat 4 five times and 5 five times (variance 5/18).
@@ -82,7 +82,7 @@ TEST(SESpread, RoundingVarianceIsRemoved) {
 }
 
 TEST(SESpread, FewRuns) {
-  auto run = std::make_unique<Run>();
+  auto run = std::make_unique<tarvo::Run>();
   run->est.simBlock = {{0, 0, 2.5, 1}};
   double acc = 0;
   run->opt.s_value = 2;
@@ -103,7 +103,7 @@ TEST(SENumbers, NotANumberPrintsPlainNan) {
 }
 
 struct SETableFixture : ::testing::Test {
-  std::unique_ptr<Run> run = std::make_unique<Run>();
+  std::unique_ptr<tarvo::Run> run = std::make_unique<tarvo::Run>();
   LevelTable se{};
 
   void SetUp() override {
@@ -198,3 +198,209 @@ TEST_F(SETableFixture, WarningRowNeverCarriesTheStar) {
 }
 
 }  // namespace
+
+// A small data set: two populations of 12 samples, 6 loci of 8 equally
+// frequent alleles, a few samples missing the last locus. Exact copies score
+// about 20 and unrelated pairs far below the thresholds.
+struct SEStageFixture : ::testing::Test {
+  std::unique_ptr<tarvo::Run> run = std::make_unique<tarvo::Run>();
+  static constexpr int kLoci = 6, kSamples = 24;
+
+  void SetUp() override {
+    run->io.out = std::tmpfile();
+    run->io.fp3 = std::tmpfile();
+    run->io.fp7 = std::tmpfile();
+    run->opt.i_option[0] = 1;
+    run->opt.s_value = 4;
+    run->opt.c_value = 3;
+    run->opt.z_value = 5;
+    run->rng.init_genrand(11);
+    ladder(*run);
+    for (int k = 0; k < LEVELS; ++k) run->est.LLRcut[k] = 12.0 - 0.2 * k;
+    for (int k = 0; k < kLoci; ++k) {
+      Locus& L = run->store.loc[k];
+      L.nallele = 8;
+      for (int m = 0; m < 8; ++m) {
+        L.allele[m] = 100 + m;
+        L.freq[m] = 0.125;
+        L.cumfreq[m] = (m + 1) * 0.125;
+      }
+    }
+    populations(2);
+    run->est.simBlock = {{0, 0, 2.0, 0}, {1, 1, 1.0, 0}};
+  }
+  void TearDown() override {
+    std::fclose(run->io.out);
+    std::fclose(run->io.fp3);
+    std::fclose(run->io.fp7);
+  }
+  void populations(int n) {
+    for (int p = 0; p <= n; ++p) run->store.nBlock[p] = p * kSamples / n;
+    for (int i = 0; i < kSamples; ++i) {
+      run->store.rec[i].block = i * n / kSamples;
+      run->store.rec[i].loci_mask = i % 5 == 0 ? 0x1Fu : 0x3Fu;
+    }
+    run->store.b_name[0] = "A";
+    run->store.b_name[1] = "B";
+  }
+  // Leftovers of an earlier stage, which must not survive into this one.
+  void stale_results() {
+    Estimates& e = run->est;
+    for (LevelSums* t : {&e.ngood, &e.R, &e.Ex, &e.Rcor, &e.pctR})
+      (*t)[0].fill(99), (*t)[1].fill(99);
+    for (size_t c : {size_t(0), size_t(BLOCK + 1), size_t(5 * BLOCK + 5)}) {
+      e.count[c] = 7;
+      e.sum_rlist[c] = e.sum_A[c] = e.sum_E12[c] = e.sum_N12[c] = 7;
+      e.sd_corR12[c] = {7, 49};
+    }
+  }
+  int stage(int nBlocks, int nrows, double total, int iteration = 0) {
+    return get_recaps_from_sim(*run, 1, kLoci, kSamples, nBlocks, nrows, total, 0, iteration);
+  }
+};
+
+TEST_F(SEStageFixture, SeveralPopulations) {
+  stale_results();
+  run->opt.b_value = 2;
+  run->est.Rse[0][9] = 0.4;  // iteration 0 forgets earlier records
+  const int next = stage(2, 2, 3.0);
+  const Estimates& e = run->est;
+
+  EXPECT_EQ(e.count[5 * BLOCK + 5], 0);
+  EXPECT_EQ(e.sum_rlist[5 * BLOCK + 5], 0.0);
+  // The planted copies are found within each population, in at most s runs.
+  EXPECT_GT(e.count[0], 0);
+  EXPECT_LE(e.count[0], 4);
+  EXPECT_GT(e.count[BLOCK + 1], 0);
+  EXPECT_GE(e.sum_rlist[0], e.count[0]);
+  EXPECT_DOUBLE_EQ(e.sum_N12[0], 12.0 * e.count[0]);
+  EXPECT_LT(e.ngood[0][5], 99.0);
+
+  for (int k = 0; k < LEVELS; ++k)
+    if (k != 5) {
+      EXPECT_EQ(e.Rse[0][k], -1.0) << k;
+    }
+  EXPECT_DOUBLE_EQ(e.Rse[1][5], e.Rcor[0][5] / 4);
+  // The reference masks are back.
+  for (int i = 0; i < kSamples; ++i)
+    EXPECT_EQ(run->store.rec[i].loci_mask, i % 5 == 0 ? 0x1Fu : 0x3Fu);
+
+  const std::string out = slurp(run->io.out);
+  EXPECT_EQ(out.rfind("\n\n          Convergence_iteration=1      run= 1/4\n", 0), 0u);
+  EXPECT_NE(
+      out.find("\n          Convergence_iteration=1      run= 4/4\n             (Simulating   "
+               "2 recaptures in populations  1 'A' and 1 'A')"),
+      std::string::npos);
+  const std::string stat = slurp(run->io.fp3);
+  EXPECT_NE(stat.find("simulating 3.00 pairwise comparisons"), std::string::npos);
+  EXPECT_NE(stat.find("see: "), std::string::npos);
+  EXPECT_TRUE(next == 5 || stat.find("NOTE:   ") != std::string::npos);
+  EXPECT_NE(stat.find("\n  6# "), std::string::npos);
+}
+
+TEST_F(SEStageFixture, SameSeedSameTable) {
+  const int first = stage(2, 2, 3.0);
+  const std::string stat = slurp(run->io.fp3);
+  auto again = std::make_unique<tarvo::Run>();
+  std::swap(run, again);
+  SetUp();
+  EXPECT_EQ(stage(2, 2, 3.0), first);
+  EXPECT_EQ(slurp(run->io.fp3), stat);
+  std::fclose(again->io.out);
+  std::fclose(again->io.fp3);
+  std::fclose(again->io.fp7);
+}
+
+TEST_F(SEStageFixture, OnePopulationSeIsPlainSpread) {
+  populations(1);
+  run->opt.b_value = 0;
+  run->opt.c_value = 1;
+  run->est.simBlock = {{0, 0, 2.5, 0}};
+  run->est.Rse[0].fill(0.3);
+  stage(1, 1, 2.5, 1);
+  const Estimates& e = run->est;
+  // No rounding variance with one population, whatever the round-ups.
+  EXPECT_DOUBLE_EQ(e.Rse[0][5], std_dev(4, e.Rcor[0][5], e.Rcor[1][5]));
+  EXPECT_EQ(e.Rse[0][4], 0.3);  // later iterations keep the other records
+  EXPECT_EQ(e.count[0], 0);     // no per-pair tallies with one population
+  const std::string out = slurp(run->io.out);
+  EXPECT_EQ(out.rfind("\n\n          run= 1/4  (Simulating   ", 0), 0u);
+  EXPECT_NE(out.find(" recaptures)  2.50\n          run= 2/4  (Simulating"), std::string::npos);
+  EXPECT_EQ(out.find("Convergence_iteration"), std::string::npos);
+  EXPECT_EQ(slurp(run->io.fp3).find("see: "), std::string::npos);
+}
+
+TEST_F(SEStageFixture, NoPlanWithSeveralPopulations) {
+  stale_results();
+  const uint64_t before = run->rng.calls;
+  EXPECT_EQ(stage(2, 0, 0.0), 0);
+  EXPECT_EQ(slurp(run->io.fp3), "   There were no matches \n");
+  EXPECT_EQ(slurp(run->io.out), "\n");
+  EXPECT_EQ(run->rng.calls, before);
+  EXPECT_EQ(run->est.count[0], 0);  // stale tallies are not reported
+  EXPECT_EQ(run->est.Rse[0][9], -1.0);
+}
+
+TEST_F(SEStageFixture, FailedFirstRunEndsTheStage) {
+  stale_results();
+  populations(1);
+  run->opt.c_value = 1;
+  run->est.simBlock = {{0, 0, -2.0, 0}};
+  stage(1, 1, -2.0);
+  const std::string out = slurp(run->io.out);
+  EXPECT_NE(out.find("\n          run= 1/4    No matches found:   Recap estimate is -2 "
+                     "parent-offspring pairs \n"),
+            std::string::npos);
+  EXPECT_EQ(out.find("run= 2/4"), std::string::npos);
+  // The sums hold the one scanned run and nothing older.
+  for (int k = 0; k < LEVELS; ++k) {
+    const Estimates& e = run->est;
+    EXPECT_DOUBLE_EQ(e.ngood[1][k], e.ngood[0][k] * e.ngood[0][k]) << k;
+    EXPECT_DOUBLE_EQ(e.Ex[1][k], e.Ex[0][k] * e.Ex[0][k]) << k;
+  }
+  EXPECT_NE(slurp(run->io.fp3).find("Table 2"), std::string::npos);
+}
+
+// Tallies of one run: with the thresholds far above any self-comparison no
+// sample counts as detectable, so every effective size is at its floor and
+// the expected values follow from the matches alone.
+TEST_F(SEStageFixture, TalliesOfOneRun) {
+  for (int k = 0; k < LEVELS; ++k) run->est.LLRcut[k] = 1000.0;
+  for (int i = 0; i < kSamples; ++i)
+    for (int k = 0; k < 2 * kLoci; ++k) run->store.row(1, i)[k] = 100 + (i + k) % 8;
+  prepare_scores(*run, 1, kSamples, kLoci);
+  std::vector<MatchPair>& bank = run->est.mat_pairs[1];
+  bank[0] = {2, 1, 1, 1, 3000.0, 0x3F};
+  bank[1] = {14, 3, 2, 1, 4000.0, 0x3F};
+  bank[2] = {20, 13, 2, 2, -5.0, 0x3F};  // below the threshold
+  bank[3] = {5, 4, 1, 1, 5000.0, 0x3F};
+
+  simBlockRecaps(*run, 1, kLoci, kSamples, 0, 4, 2, 2, 1.0);
+  const Estimates& e = run->est;
+  const double W = 24.0 * 23 / 2;
+  const double Vu = 0.75 * 66 / W, Vut = 0.75 * 144 / W;
+  EXPECT_EQ(e.count[0], 1);
+  EXPECT_EQ(e.sum_rlist[0], 2.0);
+  EXPECT_DOUBLE_EQ(e.sum_A[0], Vu);
+  EXPECT_DOUBLE_EQ(e.sum_E12[0], 2.0);  // raised to the matches
+  EXPECT_DOUBLE_EQ(e.sum_N12[0], 12.0);
+  const double Rw = 12 * (1 - std::pow(Vu / 2, 6));
+  EXPECT_NEAR(e.sd_corR12[0][0], Rw, 1e-9);
+  EXPECT_NEAR(e.sd_corR12[0][1], Rw * Rw, 1e-9);
+  // Between populations 2 and 1: cell [1][0].
+  const size_t c = BLOCK;
+  EXPECT_EQ(e.count[c], 1);
+  EXPECT_EQ(e.sum_rlist[c], 1.0);
+  EXPECT_DOUBLE_EQ(e.sum_A[c], Vut);
+  EXPECT_DOUBLE_EQ(e.sum_E12[c], 0.0);  // as found, not raised
+  EXPECT_DOUBLE_EQ(e.sum_N12[c], 12.0);
+  EXPECT_NEAR(e.sd_corR12[c][0], 12 * (1 - std::pow(Vut, 12)), 1e-9);
+  EXPECT_EQ(e.count[BLOCK + 1], 0);
+  // Sorted by descending score.
+  EXPECT_EQ(bank[0].llr, 5000.0);
+  EXPECT_EQ(bank[3].llr, -5.0);
+
+  // A run with a single stored pair adds nothing.
+  simBlockRecaps(*run, 1, kLoci, kSamples, 1, 1, 2, 2, 1.0);
+  EXPECT_EQ(e.count[0], 1);
+}

@@ -51,7 +51,9 @@ struct Captured {
   }
 };
 
-std::string repeat(char c, int n) { return std::string(size_t(n), c); }
+std::string repeat(char c, int n) {
+  return std::string(size_t(n), c);
+}
 
 // ---------------------------------------------------------------- read_line
 
@@ -127,11 +129,12 @@ TEST(InputFields_CheckInt, RefusesValuesBeyondThirtyTwoBits) {
   for (std::string field : {"2147483648", "4294967296", "99999999999999999999999"}) {
     Captured cap;
     EXPECT_EQ(cap.status([&] { tarvo::check_int(*cap.run, field, 4, 5, "g.gen"); }), 1);
-    const std::string want = "\ncheck_int: Number too large read in line 4 (field 5 ) \n"
-                             "           Number found --> " +
-                             field +
-                             " <--\n"
-                             "           Please check input file \"g.gen\".\n";
+    const std::string want =
+        "\ncheck_int: Number too large read in line 4 (field 5 ) \n"
+        "           Number found --> " +
+        field +
+        " <--\n"
+        "           Please check input file \"g.gen\".\n";
     EXPECT_EQ(cap.out(), want);
     EXPECT_EQ(cap.log(), want);
     EXPECT_EQ(cap.err(), "");
@@ -280,9 +283,14 @@ TEST(InputFields_Remove, LeadingBlanksFieldsAndThroughACharacter) {
 
 TEST(InputFields_HasChar, PositionAfterTheFirstCharacterOrZero) {
   const std::vector<std::tuple<std::string, char, int>> cases = {
-      {"Sample_1 12 14\n", ' ', 8}, {" x", ' ', 0},     {"abc", ',', 0},
-      {"", ',', 0},                 {",a,b", ',', 0},   {"ind1, 0102", ',', 4},
-      {"a,", ',', 1},               {"ab cd ef", ' ', 2},
+      {"Sample_1 12 14\n", ' ', 8},
+      {" x", ' ', 0},
+      {"abc", ',', 0},
+      {"", ',', 0},
+      {",a,b", ',', 0},
+      {"ind1, 0102", ',', 4},
+      {"a,", ',', 1},
+      {"ab cd ef", ' ', 2},
   };
   for (const auto& [text, c, want] : cases)
     EXPECT_EQ(tarvo::has_char(text, c), want) << "'" << text << "' for '" << c << "'";

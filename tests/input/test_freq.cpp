@@ -14,7 +14,6 @@
 
 namespace {
 
-using tarvo::Run;
 namespace fs = std::filesystem;
 
 // A stream the code writes to and the test reads back.
@@ -45,7 +44,7 @@ std::string slurp(const fs::path& p) {
 class FreqTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    run = std::make_unique<Run>();
+    run = std::make_unique<tarvo::Run>();
     run->io.out = out.f;
     run->io.err = err.f;
     run->io.fp7 = log.f;
@@ -98,7 +97,7 @@ class FreqTest : public ::testing::Test {
   }
 
   Capture out, err, log, fp1, fp0;
-  std::unique_ptr<Run> run;
+  std::unique_ptr<tarvo::Run> run;
   fs::path dir;
 };
 
@@ -196,8 +195,8 @@ TEST_F(InputFreqTable, DistinctValuesUpToNOA) {
   // One more distinct value asks for a table of NOA + 2.
   set_sample(n + 1, {{1000, 1000}});
   EXPECT_EQ(status_of([&] { tarvo::store_loci_freq(*run, 1, n + 2); }), 1);
-  const std::string want = std::to_string(tarvo::NOA) + " to new value of " +
-                           std::to_string(tarvo::NOA + 2);
+  const std::string want =
+      std::to_string(tarvo::NOA) + " to new value of " + std::to_string(tarvo::NOA + 2);
   EXPECT_EQ(log.text(), "Need to increase allele numbers: change NOA=" + want + " and recomplie\n");
   EXPECT_EQ(out.text(), "Need to increase allele numbers: change NOA=" + want + " and recompile\n");
 }
@@ -256,7 +255,8 @@ TEST_F(InputFreqLookup, AbsentValueListsTheLocus) {
 
 using InputFreqReport = FreqTest;
 
-const char* kRule = "_________________________________________________________________________________";
+const char* kRule =
+    "_________________________________________________________________________________";
 const char* kHeads =
     "    loci          loci      allele     allele     allele  allele       cumulative'n  \n"
     "    name          number    name       number     count   frequency    frequency\n\n";
@@ -303,8 +303,8 @@ TEST_F(InputFreqReport, TitlesByModelAndNoLoci) {
   for (const Case& c : cases) {
     const long at = std::ftell(fp1.f);
     tarvo::write_loci_freq(*run, 0, 4, c.model);
-    EXPECT_EQ(fp1.text().substr(at), std::string("\n\n\n") + kRule + "\n\n" + c.title + kRule +
-                                         "\n\n" + kRule + "\n\n");
+    EXPECT_EQ(fp1.text().substr(at),
+              std::string("\n\n\n") + kRule + "\n\n" + c.title + kRule + "\n\n" + kRule + "\n\n");
   }
 }
 
@@ -472,11 +472,10 @@ TEST_F(InputFreqFile, TotalsWithinOnePercent) {
   for (const Case& c : cases) {
     const long at = std::ftell(out.f);
     EXPECT_EQ(status_of([&] { read_freq(c.text); }), 1);
-    EXPECT_EQ(out.text().substr(at), "\nread_allele_freq: Allele frequecies in line=" +
-                                         std::to_string(c.line) +
-                                         " do not add up to one (total frequency is " + c.total +
-                                         ")\n                  Please check input file <" + path +
-                                         ">.\n");
+    EXPECT_EQ(out.text().substr(at),
+              "\nread_allele_freq: Allele frequecies in line=" + std::to_string(c.line) +
+                  " do not add up to one (total frequency is " + c.total +
+                  ")\n                  Please check input file <" + path + ">.\n");
   }
   EXPECT_EQ(log.text(), "");  // standard output only
 }
@@ -644,8 +643,8 @@ TEST_F(InputFreqGenepop, RefusesValuesBeyondThreeDigits) {
   run->store.rec[2].loci_mask = 0b11;
   for (int all : {1, 0}) {
     const long at_out = std::ftell(out.f), at_log = std::ftell(log.f);
-    EXPECT_EQ(status_of([&] { tarvo::print_genotype_data_GENEPOP(*run, 2, 3, p.string(), all, 0); }),
-              1);
+    EXPECT_EQ(
+        status_of([&] { tarvo::print_genotype_data_GENEPOP(*run, 2, 3, p.string(), all, 0); }), 1);
     const std::string msg = all ? "print_genotype_data: Allele value 1000 at locus 1 does not fit "
                                   "the 3-digit GENEPOP field\n"
                                 : "print_genotype_data: Allele value 1200 at locus 2 does not fit "

@@ -26,29 +26,32 @@ struct Parsed {
   int model = -1;   // what command_line returned, -1 when it ended the process
   int status = -1;  // the exit status when it ended the process
   std::string out, err;
-  std::unique_ptr<Run> run;
+  tarvo::Options opt;
 };
 
 Parsed parse(const std::vector<std::string>& words, const std::string& progname = "tarvo") {
+  // The parser touches only the options and the standard streams, so one
+  // (large) run context serves every case.
+  static const auto run = std::make_unique<Run>();
   Parsed p;
-  p.run = std::make_unique<Run>();
-  p.run->io.out = std::tmpfile();
-  p.run->io.err = std::tmpfile();
+  run->io.out = std::tmpfile();
+  run->io.err = std::tmpfile();
   std::vector<std::string> args{"./tarvo"};
   args.insert(args.end(), words.begin(), words.end());
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   try {
-    p.model = tarvo::command_line(*p.run, int(args.size()), argv.data(), progname);
+    p.model = tarvo::command_line(*run, int(args.size()), argv.data(), progname);
   } catch (const tarvo::Exit& e) {
     p.status = e.status;
   }
-  p.out = slurp(p.run->io.out);
-  p.err = slurp(p.run->io.err);
-  std::fclose(p.run->io.out);
-  std::fclose(p.run->io.err);
-  p.run->io.out = p.run->io.err = nullptr;
+  p.out = slurp(run->io.out);
+  p.err = slurp(run->io.err);
+  std::fclose(run->io.out);
+  std::fclose(run->io.err);
+  run->io.out = run->io.err = nullptr;
+  p.opt = run->opt;
   return p;
 }
 
@@ -105,11 +108,11 @@ TEST(RunCommandLine, ClusterWithValueLetterLastEqualsSeparateOptions) {
   auto b = parse({"-1", "f", "-j", "-z", "3"});
   ASSERT_EQ(a.model, 1) << a.err;
   ASSERT_EQ(b.model, 1) << b.err;
-  EXPECT_EQ(a.run->opt.j_option, 1);
-  EXPECT_EQ(a.run->opt.z_option, 1);
-  EXPECT_EQ(a.run->opt.z_value, 2);
-  EXPECT_EQ(b.run->opt.j_option, 1);
-  EXPECT_EQ(b.run->opt.z_value, 2);
+  EXPECT_EQ(a.opt.j_option, 1);
+  EXPECT_EQ(a.opt.z_option, 1);
+  EXPECT_EQ(a.opt.z_value, 2);
+  EXPECT_EQ(b.opt.j_option, 1);
+  EXPECT_EQ(b.opt.z_value, 2);
 }
 
 TEST(RunCommandLine, ShapeErrorsEndWithUsageAndStatusOne) {
@@ -205,7 +208,7 @@ TEST(RunCommandLine, StoresValuesAndDefaults) {
   for (auto& c : cases) {
     auto p = parse(c.words);
     ASSERT_EQ(p.model, c.model) << join(c.words) << p.err << p.out;
-    EXPECT_EQ(p.run->opt.*c.field, c.value) << join(c.words);
+    EXPECT_EQ(p.opt.*c.field, c.value) << join(c.words);
     EXPECT_EQ(p.err, "") << join(c.words);
   }
 }
@@ -222,7 +225,7 @@ TEST(RunCommandLine, HugeNumbersDoNotOverflow) {
 TEST(RunCommandLine, FileOptionsAndOutputNames) {
   auto p = parse({"-1", "geno.txt", "-2", "freq.txt", "-k", "Pop", "-w"});
   ASSERT_EQ(p.model, 2);
-  const auto& o = p.run->opt;
+  const auto& o = p.opt;
   EXPECT_EQ(o.i_value[0], "geno.txt");
   EXPECT_EQ(o.i_value[1], "freq.txt");
   EXPECT_EQ(o.k_option, 1);
@@ -237,10 +240,10 @@ TEST(RunCommandLine, FileOptionsAndOutputNames) {
 
   auto q = parse({"-1", "geno.txt", "-d", "out/run7"});
   ASSERT_EQ(q.model, 1);
-  EXPECT_EQ(q.run->opt.k_value, "POP");
+  EXPECT_EQ(q.opt.k_value, "POP");
   for (int i = 0; i < 9; ++i) {
-    EXPECT_EQ(q.run->opt.o_value[i], std::string("out/run7") + suffix[i]);
-    EXPECT_EQ(q.run->opt.o_option[i], 1);
+    EXPECT_EQ(q.opt.o_value[i], std::string("out/run7") + suffix[i]);
+    EXPECT_EQ(q.opt.o_option[i], 1);
   }
 }
 
@@ -248,7 +251,7 @@ TEST(RunCommandLine, PrefixLongerThanNameBufferIsRefused) {
   const std::size_t max = tarvo::NAMEBUF - 10;
   auto ok = parse({"-1", "f", "-d", std::string(max, 'a')});
   ASSERT_EQ(ok.model, 1) << ok.err;
-  EXPECT_EQ(ok.run->opt.o_value[0].size(), max + 9);
+  EXPECT_EQ(ok.opt.o_value[0].size(), max + 9);
 
   auto bad = parse({"-1", "f", "-d", std::string(max + 1, 'a')});
   EXPECT_EQ(bad.status, 1);

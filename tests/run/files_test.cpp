@@ -11,12 +11,6 @@
 
 #include "tarvo.h"
 
-// Declared here until the chief header carries them.
-namespace tarvo {
-bool program_name_fits(const std::string& path);
-[[noreturn]] void refuse_long_program_path(Run& run);
-}  // namespace tarvo
-
 namespace {
 
 namespace fs = std::filesystem;

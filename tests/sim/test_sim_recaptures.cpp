@@ -26,7 +26,7 @@ std::string slurp(FILE* f) {
 // it was, so each sample keeps a tag (1000 + its number) that shows where its
 // genotype came from. -E is 0, so no errors change the tags either.
 struct SimRecapFixture : ::testing::Test {
-  std::unique_ptr<Run> run = std::make_unique<Run>();
+  std::unique_ptr<tarvo::Run> run = std::make_unique<tarvo::Run>();
   int nsamples = 0;
 
   void SetUp() override {
@@ -264,7 +264,7 @@ TEST_F(SimRecapFixture, NoRowsStillAddsErrors) {
 }
 
 TEST(SimRecapAllocate, CopiesOnlyLociInUse) {
-  auto run = std::make_unique<Run>();
+  auto run = std::make_unique<tarvo::Run>();
   int32_t* src = run->store.row(1, 3);
   for (int k = 0; k < 2 * NOL; ++k) src[k] = k + 1;
   allocate_match(*run, 2, 5, 3);
