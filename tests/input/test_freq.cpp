@@ -189,7 +189,7 @@ TEST_F(InputFreqTable, DistinctValuesUpToNOA) {
   set_sample(n, {{0, 0}});
   tarvo::store_loci_freq(*run, 1, n + 1);
   EXPECT_EQ(run->store.loc[0].nallele, tarvo::NOA);
-  EXPECT_DOUBLE_EQ(run->store.loc[0].cumfreq[tarvo::NOA - 1], 1.0);
+  EXPECT_NEAR(run->store.loc[0].cumfreq[tarvo::NOA - 1], 1.0, 1e-12);
   EXPECT_EQ(out.text(), "");
 
   // One more distinct value asks for a table of NOA + 2.
@@ -573,9 +573,14 @@ TEST_F(InputFreqFile, ReaderRefusals) {
 
   // Exactly NOL loci and NOA values are accepted.
   std::string full = "A";
-  for (int i = 1; i <= tarvo::NOA; ++i) full += i == 1 ? " 0.21" : " 0.01";
+  for (int i = 1; i <= tarvo::NOA; ++i) full += i == 1 ? ",.21" : ",.01";
   run->store.loc = std::vector<tarvo::Locus>(tarvo::NOL);
-  EXPECT_EQ(read_freq(full + "\n" + lines(tarvo::NOL - 1, "B 1.0\n")), tarvo::NOL);
+  const long at = std::ftell(out.f);
+  EXPECT_EQ(status_of([&] {
+              EXPECT_EQ(read_freq(full + "\n" + lines(tarvo::NOL - 1, "B 1.0\n")), tarvo::NOL);
+            }),
+            -1)
+      << out.text().substr(at);
   EXPECT_EQ(run->store.loc[0].nallele, tarvo::NOA);
 }
 

@@ -230,7 +230,7 @@ TEST(InputOwn_Read, MissingGenotypes) {
     uint32_t mask;
   };
   const std::vector<Case> cases = {
-      {"0", "0", 2u}, {"00", "203", 2u}, {"203", "00", 2u}, {"000", "0", 2u}, {"5", "7", 3u}};
+      {"0", "0", 2u}, {"00", "203", 2u}, {"203", "00", 2u}, {"000", "00", 2u}, {"5", "7", 3u}};
   for (const auto& c : cases) {
     TempFile f("ID,L1,L1,L2,L2\nPOP\nS1," + c.a + "," + c.b + ",1,1\n");
     Captured cap(f.path);
@@ -287,8 +287,7 @@ std::string own_pops(const std::vector<int>& sizes) {
   int n = 0;
   for (size_t p = 0; p < sizes.size(); ++p) {
     s += "POP,P" + std::to_string(p) + "\n";
-    for (int i = 0; i < sizes[p]; ++i)
-      s += "S" + std::to_string(n++) + "," + std::to_string(n) + ",1\n";
+    for (int i = 0; i < sizes[p]; ++i) s += "S" + std::to_string(n++) + ",1,1\n";
   }
   return s;
 }
@@ -394,9 +393,9 @@ TEST(InputOwn_Refuse, EveryMessage) {
        "Need to increase size of STR=" + std::to_string(tarvo::STR) +
            " and recompile to read to end of line in file @\nLast line read was 3\n",
        ""},
-      {"code 4", "ID,L1,L1,Locus_name_of_21_chr,Locus_name_of_21_chr\n",
-       "  Last line read was: 1\n <ID,L1,L1,Locus_name_of_21_chr,Locus_name_of_21_chr\n>", ""},
-      {"code 4 last field", "ID,L1,L1,L2,Locus_name_of_21_chr\n", "Last line read was: 1\n", ""},
+      {"code 4", "ID,L1,L1,Locus_name_of_21_char,Locus_name_of_21_char\n",
+       "  Last line read was: 1\n <ID,L1,L1,Locus_name_of_21_char,Locus_name_of_21_char\n>", ""},
+      {"code 4 last field", "ID,L1,L1,Locus_name_of_21_char\n", "Last line read was: 1\n", ""},
       {"code 5", header33 + "\n",
        "Need to increase size of NOL=" + std::to_string(tarvo::NOL) + " to read more loci\n", ""},
       {"code 6", "ID,L1,L1,L2\n",
@@ -424,6 +423,8 @@ TEST(InputOwn_Refuse, EveryMessage) {
        "Non-missing allele is: <207>\n       Animal name is: S2\n       Locus  name is: L1\n"
        "       Line number is:   4\n",
        ""},
+      // Only the literal text "0" must be matched by another "0".
+      {"code 12 zeros", "ID,L1,L1\nPOP\nS1,000,0\n", "Non-missing allele is: <000>\n", ""},
       {"code 13 fewer", "ID,L1,L1,L2,L2\nPOP\nS1,1,1\n",
        "\n\n" + u87 +
            "\nLoci pairs (1) in current line do not match in number with those in header file "
@@ -646,12 +647,12 @@ TEST(InputGenepop_Refuse, EveryMessage) {
        "Need loci names to be read. Did not read any (nloci=0)\n", "="},
       {"33 loci", loci33, "", nol, "="},
       {"33 loci one per line", "T\n" + repeat("L\n", 33) + "POP\n", "", nol, "="},
-      {"locus too long", "T\nL1, Locus_name_of_21_chr, L3\nPOP\n",
-       code4 + "  Last line read was: 2\n <L1, Locus_name_of_21_chr, L3\n>Else check that your "
+      {"locus too long", "T\nL1, Locus_name_of_21_char, L3\nPOP\n",
+       code4 + "  Last line read was: 2\n <L1, Locus_name_of_21_char, L3\n>Else check that your "
                "data has the correct format (see TARVO manual).\n",
        "", ""},
-      {"last locus too long", "T\nL1, Locus_name_of_21_chr\nPOP\n",
-       code4 + "  Last line read was: 2\n <L1, Locus_name_of_21_chr\n>Else check that your data "
+      {"last locus too long", "T\nL1, Locus_name_of_21_char\nPOP\n",
+       code4 + "  Last line read was: 2\n <L1, Locus_name_of_21_char\n>Else check that your data "
                "has the correct format (see TARVO manual).\n",
        "", ""},
       {"sample name too long", "T\nL\nPOP\nSample_name_of_21_chr, 0101\n",
