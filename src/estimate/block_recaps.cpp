@@ -42,7 +42,8 @@ void write_table_head(FILE* fp, int nBlocks) {
                  "  n1            s1                          E               V          M        "
                  "R_hat        P        \n");
   } else {
-    std::fprintf(fp, "\n\n\nTable 1  Within and between population recapture estimates from data\n");
+    std::fprintf(fp,
+                 "\n\n\nTable 1  Within and between population recapture estimates from data\n");
     rule(fp, 100, "\n");
     std::fprintf(fp,
                  "  Population    Population    Effective    Effective       False       Matches  "
@@ -199,12 +200,12 @@ double dataBlockRecaps(Run& run, int nloci, int nBlocks, int nanim, int goodPair
       plan.push_back(SimBlockRow{u - 1, u - 1, Rhat, 0});
       result += Rhat;
       if (nBlocks <= 1)
-        std::fprintf(fp, "%4d        %6d                      %9.2f      %9.3f  %6d    %9.2f   %9.2f  \n",
-                     t, Nu, E, Vu, M, Rhat, P);
+        std::fprintf(
+            fp, "%4d        %6d                      %9.2f      %9.3f  %6d    %9.2f   %9.2f  \n", t,
+            Nu, E, Vu, M, Rhat, P);
       else
-        std::fprintf(fp,
-                     "%4d : %-4d %6d : %-6d %9.2f   %9.2f      %9.3f  %6d    %9.2f   %9.2f  \n", t, t,
-                     Nu, Nu, double(Nu), E, Vu, M, Rhat, P);
+        std::fprintf(fp, "%4d : %-4d %6d : %-6d %9.2f   %9.2f      %9.3f  %6d    %9.2f   %9.2f  \n",
+                     t, t, Nu, Nu, double(Nu), E, Vu, M, Rhat, P);
       continue;
     }
 
@@ -230,9 +231,8 @@ double dataBlockRecaps(Run& run, int nloci, int nBlocks, int nanim, int goodPair
     for (const Named& s : sizes) {
       const double arg = 1 - (M - Vut) / *s.value;
       if (arg < 1e-200) {
-        out_log(run,
-                "Cannot get log of %f in dataBlockRecaps() j=%d rlist[j]=%d alpha=%f  %s=%f\n", arg,
-                j, M, Vut, s.name, *s.value);
+        out_log(run, "Cannot get log of %f in dataBlockRecaps() j=%d rlist[j]=%d alpha=%f  %s=%f\n",
+                arg, j, M, Vut, s.name, *s.value);
         stop(1);
       }
     }

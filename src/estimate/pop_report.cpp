@@ -15,9 +15,8 @@ void rule100(FILE* fp) {
 
 void write_table_head(FILE* fp, int nBlocks, int s) {
   if (nBlocks <= 1) {
-    std::fprintf(fp,
-                 "\n\n\n\n\nTable 2  Within population recapture estimate from %d simulation runs\n",
-                 s);
+    std::fprintf(
+        fp, "\n\n\n\n\nTable 2  Within population recapture estimate from %d simulation runs\n", s);
     rule100(fp);
     std::fprintf(fp,
                  "  Population    Population                 Effective       False       Matches  "
@@ -86,9 +85,9 @@ void tarvo_pop_report(Run& run, int nBlocks, int nrows) {
   if (nBlocks <= 1) {
     if (est.ngood[0][z] > 1e-200) {
       const double se = get_se(run, 0, 0, nrows, est.Rcor[0][z], est.Rcor[1][z], acc);
-      std::fprintf(fp, "%4d        %6d                      %9.2f      %9.3f  %9.2f %9.2f  %9.2f \n",
-                   1, nBlock[1] - nBlock[0], est.Ex[0][z] / s, V, est.ngood[0][z] / s,
-                   est.Rcor[0][z] / s, se);
+      std::fprintf(
+          fp, "%4d        %6d                      %9.2f      %9.3f  %9.2f %9.2f  %9.2f \n", 1,
+          nBlock[1] - nBlock[0], est.Ex[0][z] / s, V, est.ngood[0][z] / s, est.Rcor[0][z] / s, se);
     }
   } else {
     for (int p = 0; p < nBlocks; ++p) {
@@ -101,14 +100,11 @@ void tarvo_pop_report(Run& run, int nBlocks, int nrows) {
         const int Np = nBlock[p + 1] - nBlock[p];
         const int Nq = nBlock[q + 1] - nBlock[q];
         if (p == q)
-          std::fprintf(fp,
-                       "%4d : %-4d %6d : %-6d %9.2f   %9.2f      %9.3f  %9.2f %9.2f  %9.2f\n",
-                       p + 1, p + 1, Np, Np, double(Np), est.sum_E12[cell] / r,
-                       est.sum_A[cell] / r, est.sum_rlist[cell] / s, est.sd_corR12[cell][0] / s,
-                       se);
+          std::fprintf(fp, "%4d : %-4d %6d : %-6d %9.2f   %9.2f      %9.3f  %9.2f %9.2f  %9.2f\n",
+                       p + 1, p + 1, Np, Np, double(Np), est.sum_E12[cell] / r, est.sum_A[cell] / r,
+                       est.sum_rlist[cell] / s, est.sd_corR12[cell][0] / s, se);
         else
-          std::fprintf(fp,
-                       "%4d : %-4d %6d : %-6d %9.2f   %9.2f      %9.3f  %9.2f %9.2f  %9.2f \n",
+          std::fprintf(fp, "%4d : %-4d %6d : %-6d %9.2f   %9.2f      %9.3f  %9.2f %9.2f  %9.2f \n",
                        p + 1, q + 1, Np, Nq, est.sum_N12[cell] / r, est.sum_E12[cell] / r,
                        est.sum_A[cell] / r, est.sum_rlist[cell] / s, est.sd_corR12[cell][0] / s,
                        se);

@@ -19,7 +19,8 @@ struct Grouping {
   Run& run;
   const std::vector<MatchPair>& pairs;  // the copy in bank 1
   std::vector<Entry> one_list;
-  std::unordered_map<int, int> where;  // sample -> position in one_list
+  std::unordered_map<int, int> where;   // sample -> position in one_list
+  std::vector<std::vector<int>> links;  // per entry: the samples across its pairs, in scan order
 };
 
 int entry_of(const Grouping& gr, int sample, int k) {
@@ -27,7 +28,9 @@ int entry_of(const Grouping& gr, int sample, int k) {
   return it != gr.where.end() && it->second < k ? it->second : -1;
 }
 
-int in_one_list(const Grouping& gr, int sample, int k) { return entry_of(gr, sample, k) >= 0; }
+int in_one_list(const Grouping& gr, int sample, int k) {
+  return entry_of(gr, sample, k) >= 0;
+}
 
 int used_one_list(const Grouping& gr, int sample, int k) {
   const int e = entry_of(gr, sample, k);
@@ -42,40 +45,29 @@ void reach(Grouping& gr, int e, int mode, int cluster) {
   gr.one_list[e].cluster = cluster;
 }
 
-// Depth first from entry index, as the recursion would go: each newly reached
-// sample is explored at once, and the scan of the pairs then resumes where it
-// was (a cluster may hold thousands of samples, too deep for the call stack).
-void do_rec_search(Grouping& gr, int index, int k, int n, int mode, int& cluster) {
+// Depth first from entry index, as the recursion over the pairs would go: each
+// newly reached sample is explored at once, and the scan then resumes where it
+// was. Each entry keeps its links in scan order (pair by pair, sample1 side
+// before sample2 side), so the scan only visits the pairs that hold it; the
+// explicit stack spares the call stack on clusters of thousands of samples.
+void do_rec_search(Grouping& gr, int index, int k, int /*n*/, int mode, int& cluster) {
   struct Frame {
     int entry;
-    int r;     // next pair to look at
-    int side;  // 0: its sample1 next, 1: its sample2 next
+    size_t next;  // next link of the entry to follow
   };
-  std::vector<Frame> stack{{index, 0, 0}};
+  std::vector<Frame> stack{{index, 0}};
   while (!stack.empty()) {
     Frame& f = stack.back();
-    if (f.r >= n) {
+    const std::vector<int>& links = gr.links[f.entry];
+    if (f.next >= links.size()) {
       stack.pop_back();
       continue;
     }
-    const MatchPair& mp = gr.pairs[f.r];
-    const int here = gr.one_list[f.entry].sample;
-    int other = -1;
-    bool linked = false;
-    if (f.side == 0) {
-      linked = mp.sample1 == here;
-      other = mp.sample2;
-      f.side = 1;
-    } else {
-      linked = mp.sample2 == here;
-      other = mp.sample1;
-      f.side = 0;
-      f.r += 1;
-    }
-    if (!linked || used_one_list(gr, other, k)) continue;
+    const int other = links[f.next++];
+    if (used_one_list(gr, other, k)) continue;
     const int e = entry_of(gr, other, k);
     reach(gr, e, mode, cluster);
-    stack.push_back(Frame{e, 0, 0});  // f is not used after this
+    stack.push_back(Frame{e, 0});  // f is not used after this
   }
 }
 
@@ -89,6 +81,12 @@ void pair_groups(Grouping& gr, int n, int mode, int& ngroups, int& nsamples) {
     }
   }
   const int k = int(gr.one_list.size());
+  gr.links.assign(k, {});
+  for (int r = 0; r < n; ++r) {
+    const MatchPair& mp = gr.pairs[r];
+    gr.links[gr.where[mp.sample1]].push_back(mp.sample2);
+    gr.links[gr.where[mp.sample2]].push_back(mp.sample1);
+  }
   FILE* fp = gr.run.io.fp5;
   if (mode == 1 && fp) {
     std::fprintf(fp, "\n\n");
@@ -199,7 +197,7 @@ void clusterPairs(Run& run, int nloci, int anim, int n, int& ngroups, int mode) 
   }
   auto& bank1 = run.est.mat_pairs[1];
   std::copy_n(run.est.mat_pairs[0].begin(), n, bank1.begin());
-  Grouping gr{run, bank1, {}, {}};
+  Grouping gr{run, bank1, {}, {}, {}};
   int nsamples = 0;
   pair_groups(gr, n, mode, ngroups, nsamples);
   if (mode == 1 && run.opt.j_option) composite(gr, nloci, ngroups, nsamples, anim);

@@ -15,7 +15,9 @@ void rule(FILE* fp, int width, const char* end) {
 
 // Simulated samples are named by their number from 1; real names may or may
 // not start with one.
-long leading_number(const std::string& name) { return std::strtol(name.c_str(), nullptr, 10); }
+long leading_number(const std::string& name) {
+  return std::strtol(name.c_str(), nullptr, 10);
+}
 
 void write_simulated_relationships(Run& run, FILE* fp, int nsamples) {
   const int R = run.opt.R_value;
@@ -69,18 +71,22 @@ void tarvo_pair_report(Run& run, int model, int nloci, int nsamples, int npairs,
                  "<=%-8.3g\n\n",
                  V);
     rule(fp, 96, "\n");
-    std::fprintf(fp,
-                 "Rank      Sample_pairs     Populations      Alleles                     Match log "
-                 "   Cumulative\n");
-    std::fprintf(fp,
-                 "                                            Total Mismatch Dropout      likelihood "
-                 "  number    \n");
-    std::fprintf(fp,
-                 "                                                                        ratio (LLR) "
-                 " of false  \n");
-    std::fprintf(fp,
-                 "                                                                                    "
-                 " positives \n");
+    std::fprintf(
+        fp,
+        "Rank      Sample_pairs     Populations      Alleles                     Match log "
+        "   Cumulative\n");
+    std::fprintf(
+        fp,
+        "                                            Total Mismatch Dropout      likelihood "
+        "  number    \n");
+    std::fprintf(
+        fp,
+        "                                                                        ratio (LLR) "
+        " of false  \n");
+    std::fprintf(
+        fp,
+        "                                                                                    "
+        " positives \n");
     rule(fp, 96, "\n");
 
     const bool by_name = (opt.i_option[0] && !opt.i_option[1]) || model == 2;
@@ -103,20 +109,20 @@ void tarvo_pair_report(Run& run, int model, int nloci, int nsamples, int npairs,
           rule(fp, 51, "\n");
         }
       }
-      const bool recapture = leading_number(rec[i].name) ==
-                             leading_number(rec[j].name) + nsamples - opt.R_value;
+      const bool recapture =
+          leading_number(rec[i].name) == leading_number(rec[j].name) + nsamples - opt.R_value;
       flag = (recapture || model == 1 || model == 2) ? ' ' : 'e';
       if (alpha >= 999998) break;
       if (by_name)
-        std::fprintf(
-            fp, "%3d %10s %c %-10s%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
-            r + 1, rec[i].name.c_str(), sep, rec[j].name.c_str(), flag, rec[i].block + 1,
-            rec[j].block + 1, nall, nmis, ndrop, mp.llr, alpha);
+        std::fprintf(fp,
+                     "%3d %10s %c %-10s%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
+                     r + 1, rec[i].name.c_str(), sep, rec[j].name.c_str(), flag, rec[i].block + 1,
+                     rec[j].block + 1, nall, nmis, ndrop, mp.llr, alpha);
       else
-        std::fprintf(
-            fp, "%3d %10d %c %-10d%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
-            r + 1, i + 1, sep, j + 1, flag, rec[i].block + 1, rec[j].block + 1, nall, nmis, ndrop,
-            mp.llr, alpha);
+        std::fprintf(fp,
+                     "%3d %10d %c %-10d%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
+                     r + 1, i + 1, sep, j + 1, flag, rec[i].block + 1, rec[j].block + 1, nall, nmis,
+                     ndrop, mp.llr, alpha);
     }
     if (flag == 'e') std::fprintf(fp, "\n'e' in table above denotes false positive match\n");
   }

@@ -36,7 +36,9 @@ std::string read_file(const fs::path& p) {
   return ss.str();
 }
 
-std::string rule(int n) { return std::string(n, '_') + "\n"; }
+std::string rule(int n) {
+  return std::string(n, '_') + "\n";
+}
 
 const char* const HEAD_ONE =
     "\n\n\nTable 1  Within population recapture estimate from reference data\n"
@@ -163,11 +165,11 @@ TEST(EstCorrectedMatch, FewerMatchesThanFalsePositivesGiveNothing) {
 // ---------------------------------------------------------------- population-pair list
 
 TEST_F(EstFixture, PairListKeysCountsAndThreshold) {
-  add_pair(7, 0, 3, 1, 9.0);   // earlier in 1, later in 3
+  add_pair(7, 0, 3, 1, 9.0);  // earlier in 1, later in 3
   add_pair(2, 0, 1, 1, 8.0);
   add_pair(8, 1, 3, 1, 7.0);
-  add_pair(5, 4, 2, 2, 1.0);   // at the threshold: not listed
-  add_pair(6, 2, 2, 1, 0.5);   // below it
+  add_pair(5, 4, 2, 2, 1.0);  // at the threshold: not listed
+  add_pair(6, 2, 2, 1, 0.5);  // below it
   std::vector<int> blist{42}, rlist{42};
   int len = -1;
   get_blist_rlist(*run, 5, blist, rlist, len, 0);
@@ -248,8 +250,8 @@ TEST_F(EstFixture, OnePopulationTemporaryFileAndPlan) {
   EXPECT_EQ(run->io.fp8, nullptr);
   const std::string expected =
       date_line(*run) + "\n" + "Executable file: TARVO Version 2.00\n" +
-      "Input data file: geno.csv\n" + "Input data file: freq.txt\n" + "Output     file: " +
-      run->opt.o_value[3] + "\n\n" + "\n\n\n\n\n\n\n\n" + rule(56) +
+      "Input data file: geno.csv\n" + "Input data file: freq.txt\n" +
+      "Output     file: " + run->opt.o_value[3] + "\n\n" + "\n\n\n\n\n\n\n\n" + rule(56) +
       "Convergence iteration 3 with 2.000 false positives\n" + rule(56) + "\n" + HEAD_ONE +
       "   1           100                          50.00          2.000      12        36.00 "
       "      56.25  \n" +
@@ -266,10 +268,11 @@ TEST_F(EstFixture, OnePopulationNoteRowWhenMatchesDoNotExceedFalsePositives) {
   EXPECT_EQ(call(2, 50.0, nrows, 1), 0.0);
   EXPECT_EQ(nrows, 0);
   EXPECT_TRUE(run->est.simBlock.empty());
-  EXPECT_EQ(table_text(), std::string(HEAD_ONE) +
-                              "   1 : 1       100 : 100       100.00       50.00          2.000     "
-                              "  2    NOTE: Shadows (S) were greater than matches found (M)  \n" +
-                              rule(100));
+  EXPECT_EQ(table_text(),
+            std::string(HEAD_ONE) +
+                "   1 : 1       100 : 100       100.00       50.00          2.000     "
+                "  2    NOTE: Shadows (S) were greater than matches found (M)  \n" +
+                rule(100));
 }
 
 TEST_F(EstFixture, OnePopulationWithMoreNetMatchesThanEffectiveSizeBoundsE) {

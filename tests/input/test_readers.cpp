@@ -166,7 +166,7 @@ TEST(InputFormat_Detect, Refusals) {
     EXPECT_EQ(cap.log(), c.log);
     EXPECT_EQ(cap.err(), "");
   }
-  for (const std::string& content : {"L1\nL2\nL3\n", "L1\nL2\nL3", ""}) {
+  for (const std::string content : {"L1\nL2\nL3\n", "L1\nL2\nL3", ""}) {
     TempFile f(content);
     Captured cap(f.path);
     EXPECT_EQ(cap.format(), 101);
