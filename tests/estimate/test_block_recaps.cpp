@@ -66,7 +66,7 @@ const char* const HEAD_SEVERAL =
     "____________________________________________________________________________________________"
     "________\n";
 
-struct EstFixture : ::testing::Test {
+struct EstBlockRecaps : ::testing::Test {
   std::unique_ptr<tarvo::Run> run = std::make_unique<tarvo::Run>();
   fs::path dir;
   int nsamples = 0;
@@ -164,7 +164,7 @@ TEST(EstCorrectedMatch, FewerMatchesThanFalsePositivesGiveNothing) {
 
 // ---------------------------------------------------------------- population-pair list
 
-TEST_F(EstFixture, PairListKeysCountsAndThreshold) {
+TEST_F(EstBlockRecaps, PairListKeysCountsAndThreshold) {
   add_pair(7, 0, 3, 1, 9.0);  // earlier in 1, later in 3
   add_pair(2, 0, 1, 1, 8.0);
   add_pair(8, 1, 3, 1, 7.0);
@@ -182,7 +182,7 @@ TEST_F(EstFixture, PairListKeysCountsAndThreshold) {
   EXPECT_EQ(rlist, (std::vector<int>{1}));
 }
 
-TEST_F(EstFixture, PairListReadsTheChosenBankAndStopsAtItsEnd) {
+TEST_F(EstBlockRecaps, PairListReadsTheChosenBankAndStopsAtItsEnd) {
   run->est.mat_pairs[1][0] = MatchPair{5, 4, 2, 2, 3.0, 1u};
   run->est.mat_pairs[1][1] = MatchPair{4, 0, 2, 1, 3.0, 1u};
   std::vector<int> blist, rlist;
@@ -196,7 +196,7 @@ TEST_F(EstFixture, PairListReadsTheChosenBankAndStopsAtItsEnd) {
 
 // ---------------------------------------------------------------- effective sizes
 
-TEST_F(EstFixture, EffectiveSizeWithinAndBetweenPopulations) {
+TEST_F(EstBlockRecaps, EffectiveSizeWithinAndBetweenPopulations) {
   tiny_data(0);
   double g = -1;
   // Population 0: pairs (1,0) 0.5, (2,0) 1, (2,1) 0.5; sample 3 shares no locus.
@@ -213,7 +213,7 @@ TEST_F(EstFixture, EffectiveSizeWithinAndBetweenPopulations) {
   EXPECT_EQ(g, 3.5);
 }
 
-TEST_F(EstFixture, EffectiveSizeOfAPopulationWithoutComparablePairsIsOne) {
+TEST_F(EstBlockRecaps, EffectiveSizeOfAPopulationWithoutComparablePairsIsOne) {
   tiny_data(0);
   run->store.rec[7].loci_mask = 0;
   double g = -1;
@@ -221,7 +221,7 @@ TEST_F(EstFixture, EffectiveSizeOfAPopulationWithoutComparablePairsIsOne) {
   EXPECT_EQ(g, 0.0);
 }
 
-TEST_F(EstFixture, EffectiveSizeReadsTheSimulatedStoreForSetOne) {
+TEST_F(EstBlockRecaps, EffectiveSizeReadsTheSimulatedStoreForSetOne) {
   tiny_data(0);
   tiny_data(1, "WSWxSSWSW");  // strong and weak swapped in population 0
   double g = -1;
@@ -231,7 +231,7 @@ TEST_F(EstFixture, EffectiveSizeReadsTheSimulatedStoreForSetOne) {
 
 // ---------------------------------------------------------------- one population
 
-TEST_F(EstFixture, OnePopulationTemporaryFileAndPlan) {
+TEST_F(EstBlockRecaps, OnePopulationTemporaryFileAndPlan) {
   populations({0, 100});
   run->est.alphaCut[5] = 2.0;
   run->opt.i_option = {1, 1};
@@ -259,7 +259,7 @@ TEST_F(EstFixture, OnePopulationTemporaryFileAndPlan) {
   EXPECT_EQ(temp_text(), expected);
 }
 
-TEST_F(EstFixture, OnePopulationNoteRowWhenMatchesDoNotExceedFalsePositives) {
+TEST_F(EstBlockRecaps, OnePopulationNoteRowWhenMatchesDoNotExceedFalsePositives) {
   populations({0, 100});
   run->est.alphaCut[5] = 2.0;
   add_pair(1, 0, 1, 1, 5.0);
@@ -275,7 +275,7 @@ TEST_F(EstFixture, OnePopulationNoteRowWhenMatchesDoNotExceedFalsePositives) {
                 rule(100));
 }
 
-TEST_F(EstFixture, OnePopulationWithMoreNetMatchesThanEffectiveSizeBoundsE) {
+TEST_F(EstBlockRecaps, OnePopulationWithMoreNetMatchesThanEffectiveSizeBoundsE) {
   // N 20, E 5, V 2, M 12: M - V >= E, so E becomes max(M, min(E, N)) = 12.
   populations({0, 20});
   run->est.alphaCut[5] = 2.0;
@@ -290,7 +290,7 @@ TEST_F(EstFixture, OnePopulationWithMoreNetMatchesThanEffectiveSizeBoundsE) {
       << table_text();
 }
 
-TEST_F(EstFixture, NoMatchesAtTheLevel) {
+TEST_F(EstBlockRecaps, NoMatchesAtTheLevel) {
   populations({0, 100});
   run->est.simBlock.assign(3, SimBlockRow{1, 1, 4.0, 2});
   int nrows = -1;
@@ -306,7 +306,7 @@ TEST_F(EstFixture, NoMatchesAtTheLevel) {
   EXPECT_EQ(t.substr(t.size() - tail.size()), tail);
 }
 
-TEST_F(EstFixture, MatchesOnlyAtTheThresholdLeaveAnEmptyTable) {
+TEST_F(EstBlockRecaps, MatchesOnlyAtTheThresholdLeaveAnEmptyTable) {
   populations({0, 100});
   add_pair(1, 0, 1, 1, 1.0);
   int nrows = -1;
@@ -315,7 +315,7 @@ TEST_F(EstFixture, MatchesOnlyAtTheThresholdLeaveAnEmptyTable) {
   EXPECT_EQ(table_text(), std::string(HEAD_ONE) + rule(100));
 }
 
-TEST_F(EstFixture, ListBuiltFromStoredPairsOnly) {
+TEST_F(EstBlockRecaps, ListBuiltFromStoredPairsOnly) {
   populations({0, 100});
   run->est.alphaCut[5] = 2.0;
   for (int k = 0; k < 3; ++k) add_pair(k + 1, k, 1, 1, 5.0);
@@ -331,7 +331,7 @@ TEST_F(EstFixture, ListBuiltFromStoredPairsOnly) {
 
 // ---------------------------------------------------------------- several populations
 
-TEST_F(EstFixture, SeveralPopulationsRowsKeysAndPlan) {
+TEST_F(EstBlockRecaps, SeveralPopulationsRowsKeysAndPlan) {
   tiny_data(0);
   add_pair(7, 0, 3, 1, 9.0);  // key 1003: printed later population first
   add_pair(2, 0, 1, 1, 8.0);
@@ -362,7 +362,7 @@ TEST_F(EstFixture, SeveralPopulationsRowsKeysAndPlan) {
   EXPECT_NEAR(run->est.simBlock[0].rhat, 1.819870875579088, 1e-9);
 }
 
-TEST_F(EstFixture, PercentageDenominators) {
+TEST_F(EstBlockRecaps, PercentageDenominators) {
   tiny_data(0);
   add_pair(2, 0, 1, 1, 8.0);
   add_pair(1, 0, 1, 1, 6.0);
@@ -380,7 +380,7 @@ TEST_F(EstFixture, PercentageDenominators) {
   EXPECT_NE(table_text().find(buf), std::string::npos) << buf;
 }
 
-TEST_F(EstFixture, BetweenPopulationSizesRaisedToTheMatches) {
+TEST_F(EstBlockRecaps, BetweenPopulationSizesRaisedToTheMatches) {
   tiny_data(0);
   // Key 1003 with 2 matches: E1 = 1.32 and E12 = 1.87 are raised, E2 = 2.65 is not.
   add_pair(7, 0, 3, 1, 9.0);
@@ -396,7 +396,7 @@ TEST_F(EstFixture, BetweenPopulationSizesRaisedToTheMatches) {
   EXPECT_NEAR(total, 2.8012050844330894, 1e-9);
 }
 
-TEST_F(EstFixture, BetweenPopulationNoteRow) {
+TEST_F(EstBlockRecaps, BetweenPopulationNoteRow) {
   tiny_data(0);
   run->est.alphaCut[5] = 5.0;  // V_ut = 5 (12 - 6) / 30 = 1 = M
   add_pair(4, 2, 2, 1, 5.0);
@@ -409,7 +409,7 @@ TEST_F(EstFixture, BetweenPopulationNoteRow) {
                               rule(100));
 }
 
-TEST_F(EstFixture, FalsePositivesSharedByPairsWhenNoUndetectableWeight) {
+TEST_F(EstBlockRecaps, FalsePositivesSharedByPairsWhenNoUndetectableWeight) {
   tiny_data(0);
   add_pair(2, 0, 1, 1, 8.0);
   add_pair(1, 0, 1, 1, 6.0);
@@ -424,7 +424,7 @@ TEST_F(EstFixture, FalsePositivesSharedByPairsWhenNoUndetectableWeight) {
                               rule(100));
 }
 
-TEST_F(EstFixture, CannotGetLogStopsTheRun) {
+TEST_F(EstBlockRecaps, CannotGetLogStopsTheRun) {
   tiny_data(0);
   run->est.alphaCut[5] = 0.0;  // no false positives: E1 raised to M leaves log(0)
   add_pair(7, 0, 3, 1, 9.0);
@@ -447,7 +447,7 @@ TEST_F(EstFixture, CannotGetLogStopsTheRun) {
 
 // ---------------------------------------------------------------- temporary file
 
-TEST_F(EstFixture, TemporaryFileNamedAfterThePrefix) {
+TEST_F(EstBlockRecaps, TemporaryFileNamedAfterThePrefix) {
   EXPECT_EQ(temp_file_name(tarvo::Run{}), "TARVO_temp.txt");
   populations({0, 10});
   int nrows = 0;
@@ -455,7 +455,7 @@ TEST_F(EstFixture, TemporaryFileNamedAfterThePrefix) {
   EXPECT_TRUE(fs::exists(dir / "T_temp.txt"));
 }
 
-TEST_F(EstFixture, TemporaryFileThatCannotBeCreated) {
+TEST_F(EstBlockRecaps, TemporaryFileThatCannotBeCreated) {
   run->opt.d_value = (dir / "missing" / "T").string();
   populations({0, 10});
   int nrows = 0;
