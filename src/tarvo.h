@@ -348,6 +348,12 @@ int compare(int a1, int a2, int b1, int b2);
 void loci_missmatch(Run& run, int nloci, int i, int j, int& ncomp, int& nmis);
 void allelic_dropout2(Run& run, int nloci, int i, int j, int& ndrop, int& nall, int& nmis);
 
+// The level estimator: matches M and detectability count S at a level of V
+// false positives among N samples.
+struct LevelEstimate {
+  double M, R, E, Rhat, pct;
+};
+LevelEstimate estimate_level(double M, double S, double N, double V);
 void find_like_recap_data(Run& run, int model, int nloci, int nsamples, int nblocks, int flag,
                           int simulated, int& npairs, double& Ez);
 void find_like_recap(Run& run, int model, int nloci, int nsamples, int nblocks, int runno,

@@ -106,6 +106,8 @@ void get_blist_rlist(Run& run, int n, std::vector<int>& blist, std::vector<int>&
   len = int(blist.size());
 }
 
+// The score tables of the set are those its pair scan prepared; the store and
+// the masks are the same here, so they are not rebuilt for every population.
 double effectiveBlockSize(Run& run, int model, int nloci, int nanim, int p, int q, int set,
                           double& g) {
   const double cut = run.est.LLRcut[run.opt.z_value];

@@ -175,9 +175,17 @@ int scan_pairs(Run& run, int model, int nloci, int nsamples, int nblocks, int si
   return npairs;
 }
 
-struct LevelEstimate {
-  double M, R, E, Rhat, pct;
-};
+template <typename F>
+void for_each_level(const Run& run, const ScanCounts& c, int nsamples, F&& f) {
+  int64_t M = 0, S = 0;
+  for (int z = 0; z < LEVELS; ++z) {
+    M += c.match_from[z];
+    S += c.detect_from[z];
+    f(z, estimate_level(double(M), double(S), double(nsamples), run.est.alphaCut[z]));
+  }
+}
+
+}  // namespace
 
 LevelEstimate estimate_level(double M, double S, double N, double V) {
   LevelEstimate e{};
@@ -195,18 +203,6 @@ LevelEstimate estimate_level(double M, double S, double N, double V) {
   e.pct = 100 * e.Rhat / (N - e.Rhat);
   return e;
 }
-
-template <typename F>
-void for_each_level(const Run& run, const ScanCounts& c, int nsamples, F&& f) {
-  int64_t M = 0, S = 0;
-  for (int z = 0; z < LEVELS; ++z) {
-    M += c.match_from[z];
-    S += c.detect_from[z];
-    f(z, estimate_level(double(M), double(S), double(nsamples), run.est.alphaCut[z]));
-  }
-}
-
-}  // namespace
 
 void find_like_recap_data(Run& run, int model, int nloci, int nsamples, int nblocks, int /*flag*/,
                           int /*simulated*/, int& npairs, double& Ez) {
