@@ -517,13 +517,13 @@ TEST_F(InputFreqFile, ReaderRefusals) {
   std::string many_alleles = "A";
   std::string many_freqs = "A";
   for (int i = 1; i <= tarvo::NOA + 1; ++i) {
-    many_alleles += " " + std::to_string(i);
+    (many_alleles += ' ') += std::to_string(i);
     many_freqs += " .01";
   }
   std::string nol_alleles, nol_freqs;
   for (int k = 0; k <= tarvo::NOL; ++k) {
-    nol_alleles += "L" + std::to_string(k) + " 1\nx 1.0\n";
-    nol_freqs += "L" + std::to_string(k) + " 1.0\n";
+    ((nol_alleles += 'L') += std::to_string(k)) += " 1\nx 1.0\n";
+    ((nol_freqs += 'L') += std::to_string(k)) += " 1.0\n";
   }
   const std::string path = (dir / "freq.txt").string();
   const std::string noa =

@@ -245,7 +245,7 @@ TEST(InputOwn_Read, LimitsAreInclusive) {
   std::string header = "ID";
   std::string sample = "S2345678901234567890";
   for (int k = 0; k < 32; ++k) {
-    std::string name = "L" + std::string(k == 31 ? 19 : 2, char('a' + k % 26));
+    std::string name = std::string(k == 31 ? 19 : 2, char('a' + k % 26)).insert(0, 1, 'L');
     header += "," + name + "," + name;
     sample += ",1,2";
   }
@@ -286,8 +286,8 @@ std::string own_pops(const std::vector<int>& sizes) {
   std::string s = "ID,L1,L1\n";
   int n = 0;
   for (size_t p = 0; p < sizes.size(); ++p) {
-    s += "POP,P" + std::to_string(p) + "\n";
-    for (int i = 0; i < sizes[p]; ++i) s += "S" + std::to_string(n++) + ",1,1\n";
+    ((s += "POP,P") += std::to_string(p)) += "\n";
+    for (int i = 0; i < sizes[p]; ++i) ((s += 'S') += std::to_string(n++)) += ",1,1\n";
   }
   return s;
 }
@@ -298,7 +298,7 @@ std::string genepop_pops(const std::vector<int>& sizes) {
   for (size_t p = 0; p < sizes.size(); ++p) {
     if (p) s += "POP\n";
     for (int i = 0; i < sizes[p]; ++i)
-      s += "P" + std::to_string(p) + " s" + std::to_string(n++) + ", 0101\n";
+      ((((s += 'P') += std::to_string(p)) += " s") += std::to_string(n++)) += ", 0101\n";
   }
   return s;
 }
@@ -626,7 +626,7 @@ TEST(InputGenepop_Refuse, EveryMessage) {
     int max_samples = tarvo::ANIM;
   };
   std::string loci33 = "T\n";
-  for (int k = 0; k < 33; ++k) loci33 += "L" + std::to_string(k) + (k % 5 == 4 ? "\n" : ", ");
+  for (int k = 0; k < 33; ++k) ((loci33 += 'L') += std::to_string(k)) += (k % 5 == 4 ? "\n" : ", ");
   loci33 += "\nPOP\n";
   std::string pops101 = "T\nL\n";
   for (int p = 0; p < 101; ++p) pops101 += "POP\nS, 0101\n";
