@@ -43,19 +43,19 @@
 
 namespace tarvo {
 
-inline constexpr int NOL = TARVO_NOL;     // loci per sample
-inline constexpr int NOA = TARVO_NOA;     // distinct alleles per locus
-inline constexpr int ANIM = TARVO_ANIM;   // samples
-inline constexpr int BLOCK = TARVO_BLOCK; // populations
-inline constexpr int STR = TARVO_STR;     // line buffer, terminator included
-inline constexpr int SOL = TARVO_SOL;     // characters of a locus name
-inline constexpr int SOA = TARVO_SOA;     // characters of a sample name
-inline constexpr int PERM = TARVO_PERM;   // distinct missing-loci patterns
-inline constexpr int PAIRS = TARVO_PAIRS; // stored match pairs per bank
-inline constexpr int LEVELS = 50;         // false-positive levels
-inline constexpr int MAX_SETS = 1000;     // largest -n
-inline constexpr int POPNAME = 79;        // characters of a population name
-inline constexpr int NAMEBUF = 8192;      // program name and output name buffers
+inline constexpr int NOL = TARVO_NOL;      // loci per sample
+inline constexpr int NOA = TARVO_NOA;      // distinct alleles per locus
+inline constexpr int ANIM = TARVO_ANIM;    // samples
+inline constexpr int BLOCK = TARVO_BLOCK;  // populations
+inline constexpr int STR = TARVO_STR;      // line buffer, terminator included
+inline constexpr int SOL = TARVO_SOL;      // characters of a locus name
+inline constexpr int SOA = TARVO_SOA;      // characters of a sample name
+inline constexpr int PERM = TARVO_PERM;    // distinct missing-loci patterns
+inline constexpr int PAIRS = TARVO_PAIRS;  // stored match pairs per bank
+inline constexpr int LEVELS = 50;          // false-positive levels
+inline constexpr int MAX_SETS = 1000;      // largest -n
+inline constexpr int POPNAME = 79;         // characters of a population name
+inline constexpr int NAMEBUF = 8192;       // program name and output name buffers
 
 static_assert(NOL >= 1 && NOL <= 32, "a loci mask holds at most 32 loci");
 static_assert(NOA >= 2 && NOA <= 255, "allele indices are kept in one byte");
@@ -76,11 +76,11 @@ struct Options {
   int c_option = 0, c_value = 10;
   int d_option = 0;
   std::string d_value = "TARVO";
-  int e_option = 0, e_value = 100;   // x 10000
-  int E_option = 0, E_value = 100;   // x 10000
+  int e_option = 0, e_value = 100;  // x 10000
+  int E_option = 0, E_value = 100;  // x 10000
   int f_option = 0;
   int H_option = 0, H_value = 0;
-  std::array<int, 2> i_option{};     // -1 and -2
+  std::array<int, 2> i_option{};  // -1 and -2
   std::array<std::string, 2> i_value{};
   int j_option = 0;
   int k_option = 0;
@@ -93,8 +93,8 @@ struct Options {
   int R_option = 0, R_value = 0;
   int s_option = 0, s_value = 100;
   int w_option = 0;
-  int Y_option = 0, Y_value = 100;   // x 100
-  int z_option = 0, z_value = 5;     // level index
+  int Y_option = 0, Y_value = 100;  // x 100
+  int z_option = 0, z_value = 5;    // level index
   std::array<int, 9> o_option{};
   std::array<std::string, 9> o_value{};
 };
@@ -216,25 +216,25 @@ struct Rng {
 // pair loops need neither search nor log per locus.
 struct ScoreTable {
   int nsamples = 0;
-  double ea = 0, eb = 0;                  // (1 - E)^2 and E(2 - E)
-  std::vector<uint16_t> code;             // [s * NOL + k]
-  std::vector<double> factor;             // [s * NOL + k]
-  std::vector<uint8_t> idx;               // [(s * NOL + k) * 2 + slot]
-  std::vector<uint8_t> bad;               // sample has an allele absent from the table
+  double ea = 0, eb = 0;       // (1 - E)^2 and E(2 - E)
+  std::vector<uint16_t> code;  // [s * NOL + k]
+  std::vector<double> factor;  // [s * NOL + k]
+  std::vector<uint8_t> idx;    // [(s * NOL + k) * 2 + slot]
+  std::vector<uint8_t> bad;    // sample has an allele absent from the table
 };
 
 // ---------------------------------------------------------------- output files
 struct Io {
   FILE* out = stdout;
   FILE* err = stderr;
-  FILE* fp0 = nullptr;  // _loci.txt
-  FILE* fp1 = nullptr;  // _freq.txt
-  FILE* fp2 = nullptr;  // _miss.txt
-  FILE* fp3 = nullptr;  // _stat.txt
-  FILE* fp5 = nullptr;  // _pair.txt
-  FILE* fp6 = nullptr;  // _pop.txt
-  FILE* fp7 = nullptr;  // _log.txt
-  FILE* fp8 = nullptr;  // temporary file
+  FILE* fp0 = nullptr;           // _loci.txt
+  FILE* fp1 = nullptr;           // _freq.txt
+  FILE* fp2 = nullptr;           // _miss.txt
+  FILE* fp3 = nullptr;           // _stat.txt
+  FILE* fp5 = nullptr;           // _pair.txt
+  FILE* fp6 = nullptr;           // _pop.txt
+  FILE* fp7 = nullptr;           // _log.txt
+  FILE* fp8 = nullptr;           // temporary file
   std::time_t now_override = 0;  // tests fix the date lines when non-zero
 };
 
@@ -325,7 +325,9 @@ void get_mbit2(Run& run, int n, int& npat);
 void get_mbit(Run& run, int n, int nloci, int& npat, int y);
 void get_mbit3(Run& run, int n, int& npat, int nsrc, const uint32_t* src);
 void get_mbit4(Run& run, int n, int& npat, const uint32_t* src);
-inline int locus_missing_bit(int k, uint32_t mask) { return (mask >> k) & 1u; }
+inline int locus_missing_bit(int k, uint32_t mask) {
+  return (mask >> k) & 1u;
+}
 void bitout2(uint32_t mask, int nloci, FILE* stream);
 void print_missing_loci(Run& run, int nloci, int npat, int nsamples, FILE* stream);
 void show(Run& run, uint32_t mask);

@@ -20,9 +20,10 @@ static void write_table1(Run& run, int nBlocks) {
                "Table 1  Cumulative matches in reference data when increasing false positives "
                "(-z NUM)\n");
   std::fprintf(f, "         Determined from pooled data over all POP=%d populations\n", nBlocks);
-  std::fprintf(f,
-               "\n\n  z   LLR          False     Matches  Recaps.  False      Effective   Corrected "
-               "  Percentage\n");
+  std::fprintf(
+      f,
+      "\n\n  z   LLR          False     Matches  Recaps.  False      Effective   Corrected "
+      "  Percentage\n");
   std::fprintf(f,
                "      threshold    positives                   negatives  size        recaptures "
                " recaptures\n");
@@ -50,9 +51,8 @@ void get_recaps_from_data(Run& run, int model, int nloci, int nanim, int nBlocks
   find_like_recap_data(run, model, nloci, nanim, nBlocks, 0, 0, npairs, E);
   if (npairs > 1) {
     auto& bank = run.est.mat_pairs[0];
-    std::stable_sort(bank.begin(), bank.begin() + npairs, [](const MatchPair& a, const MatchPair& b) {
-      return compare_LLR(a, b) < 0;
-    });
+    std::stable_sort(bank.begin(), bank.begin() + npairs,
+                     [](const MatchPair& a, const MatchPair& b) { return compare_LLR(a, b) < 0; });
   }
   if (!quiet) write_table1(run, nBlocks);
 }

@@ -94,8 +94,8 @@ void prepare_scores(Run& run, int simulated, int nsamples, int nloci) {
 // The score as written: one frequency lookup per allele.  Used for samples
 // holding an allele that the frequency table lacks, so that the lookup stops
 // the run with its own message at the locus where it is met.
-static double pair_score_by_lookup(Run& run, int simulated, int i, int j, int nloci,
-                                   uint32_t mask, bool& compared) {
+static double pair_score_by_lookup(Run& run, int simulated, int i, int j, int nloci, uint32_t mask,
+                                   bool& compared) {
   LikeState st;
   int first = 0;
   double result = 0;
@@ -115,7 +115,8 @@ static double pair_score_by_lookup(Run& run, int simulated, int i, int j, int nl
 static double pair_score(Run& run, int simulated, int i, int j, int nloci, uint32_t mask,
                          bool& compared) {
   const ScoreTable& T = run.scores[simulated];
-  if (T.bad[i] || T.bad[j]) return pair_score_by_lookup(run, simulated, i, j, nloci, mask, compared);
+  if (T.bad[i] || T.bad[j])
+    return pair_score_by_lookup(run, simulated, i, j, nloci, mask, compared);
   const uint32_t usable = nloci >= 32 ? mask : (mask & ((1u << nloci) - 1u));
   compared = usable != 0;
   if (!compared) return 0;
@@ -185,8 +186,8 @@ static double self_score(Run& run, int simulated, int s, int t, int nloci, uint3
 
 // The self-comparison as written, for samples with alleles the table lacks:
 // the lookup of the copy's alleles stops the run with its own message.
-static double self_score_by_lookup(Run& run, int simulated, int s, int t, int nloci,
-                                   uint32_t mask, bool& compared) {
+static double self_score_by_lookup(Run& run, int simulated, int s, int t, int nloci, uint32_t mask,
+                                   bool& compared) {
   LikeState st;
   int first = 0;
   double result = 0;
@@ -216,7 +217,8 @@ static double self_score_by_lookup(Run& run, int simulated, int s, int t, int nl
 static double self_any(Run& run, int simulated, int s, int t, int nloci, uint32_t mask,
                        bool& compared) {
   const ScoreTable& T = run.scores[simulated];
-  if (T.bad[s] || T.bad[t]) return self_score_by_lookup(run, simulated, s, t, nloci, mask, compared);
+  if (T.bad[s] || T.bad[t])
+    return self_score_by_lookup(run, simulated, s, t, nloci, mask, compared);
   return self_score(run, simulated, s, t, nloci, mask, compared);
 }
 

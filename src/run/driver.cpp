@@ -65,7 +65,8 @@ static void first_iteration(Run& run, int model, uint32_t seed, int& stage) {
   }
   if (model == 1 || model == 2) write_block_names(run, run.nBlocks);
 
-  stage_line(run, stage, "\nSTAGE %2d: Finding false positive distribution using %d simulated data sets.\n",
+  stage_line(run, stage,
+             "\nSTAGE %2d: Finding false positive distribution using %d simulated data sets.\n",
              o.n_value);
   to_out(run, "          Please wait\n");
   get_LZones(run, model, run.nloci, run.anim);
@@ -105,7 +106,8 @@ int tarvo(Run& run, const std::string& /*progname*/, int model, uint32_t seed, i
       stage_line(run, stage,
                  "STAGE %2d: Will not find s.e. of resample estimates as no recaptures found\n", 0);
     } else if (run.nBlocks <= 1) {
-      stage_line(run, stage, "STAGE %2d: Finding s.e. of resample estimate using %d simulation runs.\n",
+      stage_line(run, stage,
+                 "STAGE %2d: Finding s.e. of resample estimate using %d simulation runs.\n",
                  o.s_value);
       to_out(run, "          Please wait\n");
       next = get_recaps_from_sim(run, model, run.nloci, run.anim, run.nBlocks, blocks, result,

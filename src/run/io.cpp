@@ -6,7 +6,9 @@
 
 namespace tarvo {
 
-void stop(int status) { throw Exit{status}; }
+void stop(int status) {
+  throw Exit{status};
+}
 
 static void vwrite(FILE* stream, const char* fmt, va_list ap) {
   if (stream) std::vfprintf(stream, fmt, ap);
@@ -64,8 +66,12 @@ std::string date_line(Run& run) {
   return std::asctime(std::localtime(&now));
 }
 
-std::string temp_file_name(const Run& run) { return run.opt.d_value + "_temp.txt"; }
+std::string temp_file_name(const Run& run) {
+  return run.opt.d_value + "_temp.txt";
+}
 
-int shown_z(const Run& run, int index) { return run.opt.n_value == 1000 ? index : index + 1; }
+int shown_z(const Run& run, int index) {
+  return run.opt.n_value == 1000 ? index : index + 1;
+}
 
 }  // namespace tarvo

@@ -17,7 +17,8 @@ const path kInputs = e2e::source_path("tests/e2e/inputs");
 
 std::vector<std::string> case_names() {
   std::vector<std::string> names;
-  for (const auto& entry : e2e::fs::directory_iterator(kCases)) names.push_back(entry.path().filename());
+  for (const auto& entry : e2e::fs::directory_iterator(kCases))
+    names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }

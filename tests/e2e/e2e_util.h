@@ -23,7 +23,9 @@ inline void write_file(const fs::path& p, const std::string& text) {
   out << text;
 }
 
-inline fs::path source_path(const std::string& rel) { return fs::path(TARVO_SOURCE_DIR) / rel; }
+inline fs::path source_path(const std::string& rel) {
+  return fs::path(TARVO_SOURCE_DIR) / rel;
+}
 
 // A fresh empty folder for one test.
 inline fs::path scratch_dir(const std::string& name) {

@@ -24,8 +24,8 @@ struct ReferenceScan {
     tarvo::Run& r = *run;
     const std::string data = (kGolden / "cattle_repeats.gen").string();
     const std::string prefix = (dir / "TARVO").string();
-    std::vector<std::string> args = {"tarvo", "-1", data, "-n", "100", "-r", "2024", "-c", "0",
-                                     "-d", prefix};
+    std::vector<std::string> args = {"tarvo", "-1", data, "-n", "100", "-r",
+                                     "2024",  "-c", "0",  "-d", prefix};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -80,7 +80,9 @@ struct GoldenRun {
     result = e2e::run_tarvo(dir, args);
   }
   ~GoldenRun() { e2e::fs::remove_all(dir); }
-  std::string file(const std::string& name) const { return e2e::mask_dates(e2e::read_file(dir / name)); }
+  std::string file(const std::string& name) const {
+    return e2e::mask_dates(e2e::read_file(dir / name));
+  }
 };
 
 std::string golden_full(const std::string& name) {
@@ -122,8 +124,8 @@ TEST(GoldenCattle, SingleIterationAtTheConvergedLevel) {
 TEST(GoldenCattle, SameSeedGivesIdenticalFiles) {
   GoldenRun a("seed_a", "-1 cattle_repeats.gen -n 100 -s 10 -c 2 -r 77 -j");
   GoldenRun b("seed_b", "-1 cattle_repeats.gen -n 100 -s 10 -c 2 -r 77 -j");
-  for (const char* name : {"TARVO_stat.txt", "TARVO_pair.txt", "TARVO_pop.txt", "TARVO_join.txt",
-                           "TARVO_log.txt"}) {
+  for (const char* name :
+       {"TARVO_stat.txt", "TARVO_pair.txt", "TARVO_pop.txt", "TARVO_join.txt", "TARVO_log.txt"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(a.file(name), b.file(name));
   }
