@@ -13,22 +13,25 @@ void underscores_line(FILE* f) {
   std::fputs(" \n", f);
 }
 
-// The level with the smallest positive standard error, the lower level on a
-// tie; -1 when no level has one (not a number never counts).
+// A level not yet simulated holds -1.  A standard error of exactly 0 (every
+// run found the same estimate) is the best a level can do, so it counts as
+// simulated; not a number never does.
+bool simulated_level(const Run& run, int k) { return run.est.Rse[0][k] >= 0; }
+
+// The simulated level with the smallest standard error, the lower level on a
+// tie; -1 when no level has been simulated.
 int smallest_positive_se(const Run& run) {
   int best = -1;
   for (int k = 0; k < LEVELS; ++k) {
     const double v = run.est.Rse[0][k];
-    if (v > 0 && (best < 0 || v < run.est.Rse[0][best])) best = k;
+    if (simulated_level(run, k) && (best < 0 || v < run.est.Rse[0][best])) best = k;
   }
   return best;
 }
 
 }  // namespace
 
-int z_done_before(const Run& run, int k) {
-  return run.est.Rse[0][k] > 0 ? 1 : 0;
-}
+int z_done_before(const Run& run, int k) { return simulated_level(run, k) ? 1 : 0; }
 
 int find_best_z(const Run& run) {
   const int best = smallest_positive_se(run);
@@ -70,7 +73,7 @@ void z_converge_note2(Run& run, int k, FILE* f) {
   std::fputs("         positives                               \n", f);
   underscores_line(f);
   for (int j = 0; j < LEVELS; ++j) {
-    if (!(est.Rse[0][j] > 0)) continue;
+    if (!simulated_level(run, j)) continue;
     std::fprintf(f, "%3d  %10.3f %10.3f      %10.3f %6.3f", shown_z(run, j), est.alphaCut[j],
                  est.d_Rcor[j], est.Rse[1][j], est.Rse[0][j]);
     std::fputs(j == m ? " (min s.e.)\n" : "\n", f);

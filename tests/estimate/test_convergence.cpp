@@ -138,9 +138,7 @@ TEST_F(ConvergeFixture, NeighbourAlreadyTriedEndsTheSearch) {
 TEST_F(ConvergeFixture, UntriedOrUnusableLevels) {
   EXPECT_EQ(find_best_z(*run), 0);  // nothing recorded
   simulated(7, std::nan(""));
-  simulated(8, 0.0);
   EXPECT_EQ(z_done_before(*run, 7), 0);
-  EXPECT_EQ(z_done_before(*run, 8), 0);
   EXPECT_EQ(z_done_before(*run, 9), 0);
   EXPECT_EQ(find_best_z(*run), 0);
   simulated(20, 0.5);
@@ -151,6 +149,18 @@ TEST_F(ConvergeFixture, UntriedOrUnusableLevels) {
   // A stage whose own level has no usable s.e. proposes nothing new and stops.
   EXPECT_EQ(next_level(*run, 7, 7), 7);
   EXPECT_EQ(slurp(run->io.fp3), "");
+}
+
+// Every run finding the same estimate gives a standard error of exactly 0:
+// that level has been simulated and is the best, so the run converges there
+// (and writes its final reports) instead of proposing it again forever.
+TEST_F(ConvergeFixture, ZeroStandardErrorIsTheBestLevel) {
+  simulated(5, 0.4);
+  simulated(0, 0.0);
+  EXPECT_EQ(z_done_before(*run, 0), 1);
+  EXPECT_EQ(find_best_z(*run), 0);
+  EXPECT_EQ(next_level(*run, 0, 0), 0);
+  EXPECT_NE(slurp(run->io.fp3).find("  1       0.010"), std::string::npos);
 }
 
 TEST_F(ConvergeFixture, SummaryMarksNoLevelWithoutPositiveSe) {
