@@ -59,4 +59,21 @@ BENCHMARK(BM_ReferenceScanWithSelfComparisons)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
+namespace {
+
+// The self-comparisons of a scan draw four numbers per pair and locus.
+void BM_Draws(benchmark::State& state) {
+  tarvo::Rng rng;
+  rng.init_genrand(1);
+  double sum = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 1000; ++i) sum += rng.drand();
+  }
+  benchmark::DoNotOptimize(sum);
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_Draws);
+
+}  // namespace
+
 BENCHMARK_MAIN();

@@ -170,6 +170,7 @@ struct Estimates {
   LevelTable LLRcut{};
   LevelTable toplikes{};
   int is = 0;
+  double top_floor_product = 0;  // products below this score at or below toplikes' last
   std::vector<double> toplike = std::vector<double>(size_t(MAX_SETS) * LEVELS);
   std::vector<double> tot = std::vector<double>(size_t(MAX_SETS) * LEVELS);
   // reference data per level
@@ -194,20 +195,29 @@ struct Estimates {
 };
 
 // ---------------------------------------------------------------- random numbers
-// MT19937; std::mt19937 gives exactly genrand_int32's outputs.
+// MT19937 (Matsumoto and Nishimura) with its published initialisation and
+// tempering: the outputs are exactly genrand_int32's (and std::mt19937's).
+// The state is regenerated and tempered 624 words at a time, which makes a
+// draw several times cheaper than std::mt19937; the pair scans draw four
+// numbers per pair and locus.
 struct Rng {
-  std::mt19937 mt{5489u};
+  static constexpr int N = 624;
+  uint32_t mt[N];
+  uint32_t tempered[N];
+  int next = N;
   uint64_t calls = 0;  // outputs drawn since seeding, for tests
-  void init_genrand(uint32_t seed) {
-    mt.seed(seed);
-    calls = 0;
-  }
+  Rng() { init_genrand(5489u); }
+  void init_genrand(uint32_t seed);
   uint32_t genrand_int32() {
     ++calls;
-    return mt();
+    if (next >= N) regenerate();
+    return tempered[next++];
   }
   double drand() { return genrand_int32() * (1.0 / 4294967296.0); }
   int randchoice() { return drand() >= 0.5 ? 1 : 0; }
+
+ private:
+  void regenerate();
 };
 
 // ---------------------------------------------------------------- fast scoring
@@ -344,6 +354,12 @@ double likelihood_ind(Run& run, int i, int j, int nloci, uint32_t mask);
 double likelihood_inds(Run& run, int i, int j, int nloci, uint32_t mask);
 double likelihood_ind2(Run& run, int model, int s, int t, int nloci, uint32_t mask);
 double likelihood_inds2(Run& run, int model, int s, int t, int nloci, uint32_t mask);
+// The products of factors of sample i against every sample j < i of a store
+// without alleles absent from the table (the simulated store); entries for
+// pairs that share no locus are meaningless.  Four pairs at a time, each
+// product still taken in locus order.
+void pair_products_row(const Run& run, int simulated, int i, int nloci, double* products);
+double score_of_product(double like);
 void likeme2(Run& run, int model, int i, int j, int nloci, int nsamples, uint32_t mask,
              int simulated, double& L, double& Lj, double& Li);
 int compare(int a1, int a2, int b1, int b2);
@@ -368,6 +384,11 @@ double LLR2alpha(const Run& run, double x);
 int compare_LLR(const MatchPair& a, const MatchPair& b);
 int compare_double(double a, double b);
 int toplikelihood_inds(Run& run, int i, int j, int nloci, uint32_t mask, int n);
+// Offers one score to the top list, as toplikelihood_inds does after scoring.
+int toplikelihood_offer(Run& run, double L, int n);
+// Offers a pair by its product of factors: products that surely give a score
+// at or below the smallest held are counted without taking their log.
+int toplikelihood_offer_product(Run& run, double like, int n);
 void tarvo_pair_report(Run& run, int model, int nloci, int nsamples, int npairs, int iteration);
 
 // ---------------------------------------------------------------- sim/

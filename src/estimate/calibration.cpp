@@ -24,15 +24,15 @@ void get_alphaCut(Run& run) {
 }
 
 // Scores every pair of the current simulated set into the top-50 list.
-static void score_simulated_set(Run& run, int nloci, int nanim) {
+static void score_simulated_set(Run& run, int nloci, int nanim, std::vector<double>& products) {
   toplikelihood_inds(run, 0, 0, 0, 0, 0);
   prepare_scores(run, 1, nanim, nloci);
   for (int i = 1; i < nanim; ++i) {
+    pair_products_row(run, 1, i, nloci, products.data());
     const uint32_t mi = run.store.rec[i].loci_mask;
-    for (int j = 0; j < i; ++j) {
-      const uint32_t mask = run.store.rec[j].loci_mask & mi;
-      if (mask != 0) toplikelihood_inds(run, i, j, nloci, mask, LEVELS);
-    }
+    for (int j = 0; j < i; ++j)
+      if ((run.store.rec[j].loci_mask & mi) != 0)
+        toplikelihood_offer_product(run, products[j], LEVELS);
   }
   Estimates& est = run.est;
   if (est.is < LEVELS)
@@ -44,6 +44,7 @@ void get_LZones(Run& run, int model, int nloci, int nanim) {
   Estimates& est = run.est;
   const int nsets = run.opt.n_value;
   std::vector<uint32_t> saved(std::max(nanim, 1));
+  std::vector<double> products(std::max(nanim, 1));
   for (int i = 0; i < nanim; ++i) saved[i] = run.store.rec[i].loci_mask;
 
   for (int s = 0; s < nsets; ++s) {
@@ -55,7 +56,7 @@ void get_LZones(Run& run, int model, int nloci, int nanim) {
     else
       get_mbit(run, nanim, nloci, npat, run.opt.Y_value);
     sim_genotypes(run, model, nloci, nanim, 0, 1);
-    score_simulated_set(run, nloci, nanim);
+    score_simulated_set(run, nloci, nanim, products);
     std::copy(est.toplikes.begin(), est.toplikes.end(), est.toplike.begin() + size_t(s) * LEVELS);
   }
 

@@ -27,6 +27,49 @@ static inline double match_factor(double ea, double eb, double p1, double p2, in
   return eb + ea / G;
 }
 
+double score_of_product(double like) {
+  return score_of(like);
+}
+
+void pair_products_row(const Run& run, int simulated, int i, int nloci, double* products) {
+  const ScoreTable& T = run.scores[simulated];
+  const auto& rec = run.store.rec;
+  const uint16_t* ci = &T.code[size_t(i) * NOL];
+  const uint32_t mi = rec[i].loci_mask;
+  const double eb = T.eb;
+  // A locus outside the pair's mask multiplies by 1.0, which is exact, so
+  // each product equals the one taken over the compared loci only.
+  auto factor = [&](uint32_t m, int k, const uint16_t* cj, const double* fj) {
+    return (m >> k & 1u) ? (ci[k] == cj[k] ? fj[k] : eb) : 1.0;
+  };
+  int j = 0;
+  for (; j + 4 <= i; j += 4) {
+    const uint32_t m0 = mi & rec[j].loci_mask, m1 = mi & rec[j + 1].loci_mask;
+    const uint32_t m2 = mi & rec[j + 2].loci_mask, m3 = mi & rec[j + 3].loci_mask;
+    const uint16_t* c0 = &T.code[size_t(j) * NOL];
+    const double* f0 = &T.factor[size_t(j) * NOL];
+    double l0 = 1, l1 = 1, l2 = 1, l3 = 1;
+    for (int k = 0; k < nloci; ++k) {
+      l0 *= factor(m0, k, c0, f0);
+      l1 *= factor(m1, k, c0 + NOL, f0 + NOL);
+      l2 *= factor(m2, k, c0 + 2 * NOL, f0 + 2 * NOL);
+      l3 *= factor(m3, k, c0 + 3 * NOL, f0 + 3 * NOL);
+    }
+    products[j] = l0;
+    products[j + 1] = l1;
+    products[j + 2] = l2;
+    products[j + 3] = l3;
+  }
+  for (; j < i; ++j) {
+    const uint32_t m = mi & rec[j].loci_mask;
+    const uint16_t* cj = &T.code[size_t(j) * NOL];
+    const double* fj = &T.factor[size_t(j) * NOL];
+    double l = 1;
+    for (int k = 0; k < nloci; ++k) l *= factor(m, k, cj, fj);
+    products[j] = l;
+  }
+}
+
 double like_ind(LikeState& st, double E, double p1, double p2, int a1, int a2, int b1, int b2,
                 int& first) {
   const bool match = (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);

@@ -76,24 +76,45 @@ int toplikelihood_inds(Run& run, int i, int j, int nloci, uint32_t mask, int n) 
     // Entries a small data set never fills hold the floor score, not the
     // previous set's values.
     est.toplikes.fill(FLOOR_LLR);
+    est.top_floor_product = 0;
     return 0;
   }
-  const double L = likelihood_inds(run, i, j, nloci, mask);
+  return toplikelihood_offer(run, likelihood_inds(run, i, j, nloci, mask), n);
+}
+
+// Products below this bound have a log clearly below the smallest score held
+// (the margin is far above the rounding of exp and log), so they would be
+// dropped anyway.
+static void update_floor_product(Estimates& est, int n) {
+  est.top_floor_product = std::exp(est.toplikes[n - 1]) * (1 - 1e-9);
+}
+
+int toplikelihood_offer(Run& run, double L, int n) {
+  Estimates& est = run.est;
   if (est.is < n) {
     est.toplikes[est.is] = L;
     est.is += 1;
-    if (est.is == n)
+    if (est.is == n) {
       std::stable_sort(est.toplikes.begin(), est.toplikes.begin() + n,
                        [](double a, double b) { return compare_double(a, b) < 0; });
+      update_floor_product(est, n);
+    }
     return est.is;
   }
   const int k = binarySearch(est.toplikes.data(), 0, n - 1, L);
   if (k >= 0) {
     for (int m = n - 1; m > k; --m) est.toplikes[m] = est.toplikes[m - 1];
     est.toplikes[k] = L;
+    update_floor_product(est, n);
   }
   est.is += 1;
   return est.is;
+}
+
+int toplikelihood_offer_product(Run& run, double like, int n) {
+  Estimates& est = run.est;
+  if (est.is >= n && like < est.top_floor_product) return ++est.is;
+  return toplikelihood_offer(run, score_of_product(like), n);
 }
 
 namespace {

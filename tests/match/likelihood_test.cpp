@@ -194,3 +194,34 @@ TEST(LikelihoodInd, FastTablesEqualTheScoreAsWrittenOnEveryPairOfRealData) {
 }
 
 }  // namespace
+
+namespace {
+
+// The row kernel of the calibration gives, for every pair of a simulated set
+// of real data, exactly the product whose log is the pair's score.
+TEST(LikelihoodInd, RowProductsEqualThePairScoresOfASimulatedSet) {
+  TestRun t;
+  tarvo::Run& r = t.r;
+  r.opt.i_option[0] = 1;
+  r.opt.i_value[0] = std::string(TARVO_SOURCE_DIR) + "/tests/data/nancycats.gen";
+  r.opt.k_value = "Pop";
+  int nloci, anim, nBlocks;
+  tarvo::read_base_pairs_GENEPOP(r, nloci, anim, nBlocks, tarvo::ANIM);
+  tarvo::store_loci_freq(r, nloci, anim);
+  r.rng.init_genrand(5);
+  tarvo::sim_genotypes(r, 1, nloci, anim, 0, 1);
+  tarvo::prepare_scores(r, 1, anim, nloci);
+  std::vector<double> products(anim);
+  int64_t differing = 0;
+  for (int i = 1; i < anim; ++i) {
+    tarvo::pair_products_row(r, 1, i, nloci, products.data());
+    for (int j = 0; j < i; ++j) {
+      const uint32_t mask = r.store.rec[i].loci_mask & r.store.rec[j].loci_mask;
+      if (mask && tarvo::score_of_product(products[j]) != oracle_score(r, 1, i, j, nloci, mask))
+        ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
