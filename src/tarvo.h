@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -302,6 +303,14 @@ int run_main(Run& run, int argc, char** argv);
 
 // ---------------------------------------------------------------- input/
 bool read_line(FILE* fp, std::string& line, bool& too_long);
+// Input files close themselves however the reading ends.
+struct FileCloser {
+  void operator()(FILE* fp) const { std::fclose(fp); }
+};
+using InputFile = std::unique_ptr<FILE, FileCloser>;
+// Files saved on Windows end their lines in CR LF; the CR belongs to the line
+// end, never to the last field or name.
+void drop_carriage_return(std::string& line);
 int check_int(Run& run, const std::string& field, int line, int fieldno, const std::string& file);
 double check_double(Run& run, const std::string& field, int line, int fieldno,
                     const std::string& file);
@@ -337,6 +346,10 @@ void get_mbit3(Run& run, int n, int& npat, int nsrc, const uint32_t* src);
 void get_mbit4(Run& run, int n, int& npat, const uint32_t* src);
 inline int locus_missing_bit(int k, uint32_t mask) {
   return (mask >> k) & 1u;
+}
+// The mask of loci 0 to nloci-1 (all 32 bits for 32 loci).
+inline uint32_t all_loci_mask(int nloci) {
+  return nloci >= 32 ? 0xffffffffu : ((1u << nloci) - 1u);
 }
 void bitout2(uint32_t mask, int nloci, FILE* stream);
 void print_missing_loci(Run& run, int nloci, int npat, int nsamples, FILE* stream);

@@ -162,4 +162,12 @@ int has_char(const std::string& text, char c) {
   return pos == std::string::npos ? 0 : int(pos);
 }
 
+void drop_carriage_return(std::string& line) {
+  const size_t n = line.size();
+  if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n')
+    line.erase(n - 2, 1);
+  else if (n >= 1 && line[n - 1] == '\r')
+    line.pop_back();
+}
+
 }  // namespace tarvo

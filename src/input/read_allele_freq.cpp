@@ -82,7 +82,7 @@ void close_frequencies(Run& run, int k, int n, int lineno, const std::string& fi
 int read_allele_freq(Run& run) {
   const std::string& file = run.opt.i_value[1];
   // Closed on every way out, the failures included.
-  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(file.c_str(), "r"), &std::fclose);
+  InputFile in(std::fopen(file.c_str(), "r"));
   if (!in) {
     log_out(run, "read_allele_freq: Cannot open input file %s\n", file.c_str());
     stop(255);
@@ -105,12 +105,7 @@ int read_allele_freq(Run& run) {
       stop(1);
     }
     ++lineno;
-    // Files saved on other systems end their lines in a carriage return.
-    if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n') {
-      line.erase(line.size() - 2, 1);
-    } else if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
+    drop_carriage_return(line);
     if (line.size() < 2) continue;
 
     tabtocsv(run, line);

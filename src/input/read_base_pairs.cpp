@@ -10,27 +10,9 @@ namespace tarvo {
 
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* fp) const { std::fclose(fp); }
-};
-
-// Files saved on Windows end their lines in CR LF; the CR belongs to the
-// line end, never to the last field.
-void drop_carriage_return(std::string& line) {
-  size_t n = line.size();
-  if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n')
-    line.erase(n - 2, 1);
-  else if (n >= 1 && line[n - 1] == '\r')
-    line.pop_back();
-}
-
 // The leading field: up to the first blank or the line end.
 std::string first_field(const std::string& text) {
   return text.substr(0, text.find_first_of(" \n"));
-}
-
-uint32_t mask_of(int nloci) {
-  return nloci >= 32 ? 0xFFFFFFFFu : (1u << nloci) - 1u;
 }
 
 }  // namespace
@@ -41,7 +23,7 @@ void read_base_pairs(Run& run, int& nloci_out, int& anim_out, int& nBlocks_out, 
   const std::string& file = opt.i_value[0];
   const int limit = std::min(max_samples, ANIM);
 
-  std::unique_ptr<FILE, FileCloser> fp(std::fopen(file.c_str(), "r"));
+  InputFile fp(std::fopen(file.c_str(), "r"));
   if (!fp) fatal(run, 2, file);
 
   int lineno = 0;
@@ -99,7 +81,7 @@ void read_base_pairs(Run& run, int& nloci_out, int& anim_out, int& nBlocks_out, 
         ++nloci;
       }
       if (nloci == 0) fatal(run, 7);
-      initial_mask = mask_of(nloci);
+      initial_mask = all_loci_mask(nloci);
       header_read = true;
       continue;
     }

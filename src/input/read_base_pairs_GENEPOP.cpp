@@ -10,20 +10,6 @@ namespace tarvo {
 
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* fp) const { std::fclose(fp); }
-};
-
-// Files saved on Windows end their lines in CR LF; the CR belongs to the
-// line end, never to a name.
-void drop_carriage_return(std::string& line) {
-  size_t n = line.size();
-  if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n')
-    line.erase(n - 2, 1);
-  else if (n >= 1 && line[n - 1] == '\r')
-    line.pop_back();
-}
-
 // Names are copied as written up to their comma or the line end; padding
 // blanks there would only make equal names differ.
 std::string trimmed(std::string text) {
@@ -51,10 +37,6 @@ std::string first_word(const std::string& name) {
   return name.substr(0, name.find(' ')).substr(0, POPNAME);
 }
 
-uint32_t mask_of(int nloci) {
-  return nloci >= 32 ? 0xFFFFFFFFu : (1u << nloci) - 1u;
-}
-
 [[noreturn]] void too_many_loci(Run& run) {
   const char* l1 =
       "          If data is in GENEPOP format then possibly need to increase size of NOL=%d and "
@@ -78,7 +60,7 @@ void read_base_pairs_GENEPOP(Run& run, int& nloci_out, int& anim_out, int& nBloc
   const std::string& file = opt.i_value[0];
   const int limit = std::min(max_samples, ANIM);
 
-  std::unique_ptr<FILE, FileCloser> fp(std::fopen(file.c_str(), "r"));
+  InputFile fp(std::fopen(file.c_str(), "r"));
   if (!fp) fatal(run, 2, file);
 
   int lineno = 0;
@@ -135,7 +117,7 @@ void read_base_pairs_GENEPOP(Run& run, int& nloci_out, int& anim_out, int& nBloc
           log_out(run, "Need loci names to be read. Did not read any (nloci=%d)\n", nloci);
           stop(1);
         }
-        initial_mask = mask_of(nloci);
+        initial_mask = all_loci_mask(nloci);
       }
       name_population();
       // A population smaller than -m is dropped when the next separator

@@ -9,10 +9,6 @@ namespace tarvo {
 
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* fp) const { std::fclose(fp); }
-};
-
 // One whole line of the file, however long: the commas of a line that the
 // reader will later refuse as too long still decide the format, and a long
 // line must not be taken for several.
@@ -33,7 +29,7 @@ bool whole_line(FILE* fp, std::string& line) {
 
 int which_data_format(Run& run) {
   const std::string& file = run.opt.i_value[0];
-  std::unique_ptr<FILE, FileCloser> fp(std::fopen(file.c_str(), "r"));
+  InputFile fp(std::fopen(file.c_str(), "r"));
   if (!fp) {
     to_out(run, "which_data_format: Cannot open <%s> for reading\n", file.c_str());
     stop(1);

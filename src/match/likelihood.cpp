@@ -160,7 +160,7 @@ static double pair_score(Run& run, int simulated, int i, int j, int nloci, uint3
   const ScoreTable& T = run.scores[simulated];
   if (T.bad[i] || T.bad[j])
     return pair_score_by_lookup(run, simulated, i, j, nloci, mask, compared);
-  const uint32_t usable = nloci >= 32 ? mask : (mask & ((1u << nloci) - 1u));
+  const uint32_t usable = mask & all_loci_mask(nloci);
   compared = usable != 0;
   if (!compared) return 0;
   const uint16_t* ci = &T.code[size_t(i) * NOL];
@@ -201,7 +201,7 @@ static double self_score(Run& run, int simulated, int s, int t, int nloci, uint3
                          bool& compared) {
   const ScoreTable& T = run.scores[simulated];
   const double Es = run.opt.E_value / 10000.0;
-  const uint32_t usable = nloci >= 32 ? mask : (mask & ((1u << nloci) - 1u));
+  const uint32_t usable = mask & all_loci_mask(nloci);
   compared = usable != 0;
   double like = 0;
   bool first = true;

@@ -39,14 +39,10 @@ void get_mbit2(Run& run, int n, int& npat) {
   for (int i = 0; i < n; ++i) npat = bitperm(run, run.store.rec[i].loci_mask, 1, 0, 's');
 }
 
-static uint32_t full_mask(int nloci) {
-  return nloci >= 32 ? 0xffffffffu : ((1u << nloci) - 1u);
-}
-
 void get_mbit(Run& run, int n, int nloci, int& npat, int y) {
   npat = 0;
   const double Y = y / 100.0;
-  const uint32_t full = full_mask(nloci);
+  const uint32_t full = all_loci_mask(nloci);
   for (int j = 0; j < n; ++j) {
     uint32_t mask;
     do {
