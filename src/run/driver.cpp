@@ -6,8 +6,7 @@
 
 namespace tarvo {
 
-static void underscores(Run& run, int n, FILE* f) {
-  (void)run;
+static void underscores(int n, FILE* f) {
   for (int i = 0; i < n; ++i) std::fputc('_', f);
 }
 
@@ -31,10 +30,10 @@ static void banner(Run& run, int model, int iteration) {
   for (FILE* f : {run.io.out, run.io.fp7}) {
     if (!f) continue;
     std::fprintf(f, "\n\n");
-    underscores(run, 66, f);
+    underscores(66, f);
     std::fprintf(f, "\nModel No: %d   Convergence iteration %d with %5.3f false positives\n", model,
                  iteration + 1, run.est.alphaCut[run.opt.z_value]);
-    underscores(run, 66, f);
+    underscores(66, f);
     std::fprintf(f, "\n\n");
     if (f == run.io.out) std::fflush(f);
   }

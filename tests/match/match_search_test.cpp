@@ -175,3 +175,37 @@ TEST(SimulatedScan, SumsAreClearedByRunZeroAndAccumulated) {
 }
 
 }  // namespace
+
+namespace {
+
+// More matching pairs than the bank holds: the first PAIRS are stored in scan
+// order, the warning is written once, and every pair is still counted.
+TEST(ReferenceScan, MorePairsThanTheBankHolds) {
+  TestRun t;
+  tarvo::Run& r = t.r;
+  t.set_locus(0, {{1, 0.5}, {2, 0.5}});
+  int n = 2;
+  while (n * (n - 1) / 2 <= tarvo::PAIRS) ++n;
+  for (int s = 0; s < n; ++s) {
+    t.set_genotype(0, s, 0, 1, 2);
+    r.store.rec[s].loci_mask = 1;
+  }
+  r.store.nBlock[0] = 0;
+  r.store.nBlock[1] = n;
+  r.est.mismatch_done = 1;
+  tarvo::get_alphaCut(r);
+  r.est.LLRcut.fill(-100.0);
+  int npairs = 0;
+  double Ez = 0;
+  tarvo::find_like_recap_data(r, 1, 1, n, 1, 0, 0, npairs, Ez);
+  EXPECT_EQ(npairs, tarvo::PAIRS);
+  EXPECT_EQ(r.est.d_ngood[0], n * (n - 1) / 2);
+  const std::string warning = "Warning only first " + std::to_string(tarvo::PAIRS) +
+                              " pairs recorded.\nTo read more pairs change PAIRS and recompile.";
+  EXPECT_EQ(t.out(), warning);
+  EXPECT_EQ(t.log(), warning);
+  const tarvo::MatchPair& last = r.est.mat_pairs[0][tarvo::PAIRS - 1];
+  EXPECT_EQ(last.sample1 * (last.sample1 - 1) / 2 + last.sample2, tarvo::PAIRS - 1);
+}
+
+}  // namespace
