@@ -138,3 +138,27 @@ TEST(SimGenotypes, SimulatedFileReadsBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cumulative frequencies that end below 1 (rounding in a frequency file): a
+// draw above them takes the last allele, never keeps what the slot held.
+TEST(SimGenotypes, DrawsAboveTheLastCumulativeFrequencyTakeTheLastAllele) {
+  TestRun t;
+  tarvo::Run& r = t.r;
+  t.set_locus(0, {{200, 0.25}, {204, 0.25}});
+  for (int s = 0; s < 50; ++s) t.set_genotype(1, s, 0, 7777, 7777);
+  r.rng.init_genrand(2);
+  tarvo::sim_genotypes(r, 1, 1, 50, 0, 1);
+  int last = 0;
+  for (int s = 0; s < 50; ++s)
+    for (int slot = 0; slot < 2; ++slot) {
+      const int a = r.store.row(1, s)[slot];
+      EXPECT_TRUE(a == 200 || a == 204) << a;
+      last += a == 204;
+    }
+  EXPECT_GT(last, 50);  // three quarters of the draws lie above 0.25
+  EXPECT_EQ(r.store.loc[0].count[0] + r.store.loc[0].count[1], 100);
+}
+
+}  // namespace
