@@ -311,6 +311,10 @@ using InputFile = std::unique_ptr<FILE, FileCloser>;
 // Files saved on Windows end their lines in CR LF; the CR belongs to the line
 // end, never to the last field or name.
 void drop_carriage_return(std::string& line);
+// A separator line closes population j and opens the next one: a population
+// after the first that holds fewer than -m samples is dropped (its samples
+// taken back off anim) and its index reused.  Returns the index opened.
+int open_population(Run& run, int j, int& anim, std::vector<int>& pop_count);
 int check_int(Run& run, const std::string& field, int line, int fieldno, const std::string& file);
 double check_double(Run& run, const std::string& field, int line, int fieldno,
                     const std::string& file);

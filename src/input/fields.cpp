@@ -170,4 +170,20 @@ void drop_carriage_return(std::string& line) {
     line.pop_back();
 }
 
+int open_population(Run& run, int j, int& anim, std::vector<int>& pop_count) {
+  const Options& opt = run.opt;
+  // The first population is never dropped, nor the last, which no separator closes.
+  if (opt.m_option && j > 0 && pop_count[j] < opt.m_value) {
+    log_out(run, "Block %s deleted as it had < m_value=%d\n", run.store.b_name[j].c_str(),
+            opt.m_value);
+    anim -= pop_count[j];
+  } else {
+    ++j;
+  }
+  if (j >= BLOCK) fatal(run, 9);
+  pop_count[j] = 0;
+  run.store.nBlock[j] = anim;
+  return j;
+}
+
 }  // namespace tarvo

@@ -91,18 +91,7 @@ void read_base_pairs(Run& run, int& nloci_out, int& anim_out, int& nBlocks_out, 
     if (int(name.size()) > SOA) fatal(run, 8, as_read, "", "", "", lineno);
 
     if (name == opt.k_value) {
-      // A population smaller than -m is dropped when the next separator
-      // closes it; the first one never is, nor the last, which nothing closes.
-      if (opt.m_option && j > 0 && pop_count[j] < opt.m_value) {
-        log_out(run, "Block %s deleted as it had < m_value=%d\n", st.b_name[j].c_str(),
-                opt.m_value);
-        anim -= pop_count[j];
-      } else {
-        ++j;
-      }
-      if (j >= BLOCK) fatal(run, 9);
-      pop_count[j] = 0;
-      st.nBlock[j] = anim;
+      j = open_population(run, j, anim, pop_count);
       rem_string(work);
       rem_blank(work);
       // A separator without a name gives an unnamed population, never the
