@@ -1,0 +1,44 @@
+// The false-positive calibration: data sets of unrelated individuals are
+// simulated with the reference's frequencies and missing loci, the 50 highest
+// pair scores of each are pooled, and the pooled list gives the LLR threshold
+// of every level and the false positives expected above any score.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "tarvo/frequencies.h"
+#include "tarvo/genotypes.h"
+#include "tarvo/rng.h"
+#include "tarvo/scan.h"
+
+namespace tarvo {
+
+// V of the 50 levels; with 1000 sets the ladder starts at 0.001.
+[[nodiscard]] LevelTable false_positive_ladder(int nsets);
+
+struct CalibrationSettings {
+  int sets = 200;
+  double error = 0.01;
+  // Masks of the simulated samples: resampled from the reference samples, or
+  // drawn with score_percent.
+  bool resample_reference_masks = true;
+  int score_percent = 100;
+};
+
+struct Calibration {
+  int sets = 0;
+  LevelTable false_positives{};  // V
+  LevelTable thresholds{};       // LLR threshold per level
+  std::vector<double> pooled;    // top scores of all sets, highest first
+  // Expected false positives among the pairs scoring at least llr per data
+  // set; 999999 below every pooled score.
+  [[nodiscard]] double false_positives_above(double llr) const;
+};
+
+// on_set is called before each set is simulated.
+[[nodiscard]] Calibration calibrate(const GenotypeTable& reference, const FrequencyTable& freqs,
+                                    const CalibrationSettings& settings, Rng& rng,
+                                    const std::function<void()>& on_set = {});
+
+}  // namespace tarvo

@@ -1,0 +1,97 @@
+// The one exception type of the library. The library never prints and never
+// ends the process: a failure is thrown with a code and the values its
+// message needs; the command line turns it into the program's message and
+// exit status.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace tarvo {
+
+enum class ErrorCode {
+  // Genotype readers (both layouts unless noted).
+  SeparatorMissing,         // sample before the first population separator: count = population index
+  LineTooLong,              // line = line number
+  LocusNameTooLong,         // text = line, line
+  TooManyLoci,              // own layout header: more than NOL loci
+  SecondLocusNameMissing,   // name = first name, text = line, line
+  NoLoci,                   // own layout header without loci
+  SampleNameTooLong,        // text = line, line
+  TooManyPopulations,       // more than BLOCK
+  SecondAlleleMissing,      // name = first allele text, text = line, line
+  TooManyAllelePairs,       // own layout sample line: more than NOL pairs
+  HalfMissingGenotype,      // name = non-missing allele text, sample, locus, text = line, line
+  AllelePairCount,          // sample, locus, text = line, count = pairs read, limit = loci, line
+  TooManySamples,           // text = line, count = samples read including the refused one
+  EmptyPopulation,          // own layout: a separator right after another
+  LocusNamesDiffer,         // own layout header: name, other = second name, count = locus number
+  GenepopTooManyLoci,       // GENEPOP: more than NOL locus names
+  GenepopNoLocusNames,      // GENEPOP: separator before any locus name
+  NoCommaAfterName,         // text = line, line
+  NoAllelesAfterName,       // sample, text = line, line
+  GenotypeWidth,            // count = characters of the field, line
+  GenotypeCount,            // limit = loci, count = genotypes read, line
+  EmptyPopulations,         // GENEPOP: names/counts of the populations with no samples
+  NotANumber,               // integer field: text = field, character, line, field
+  NumberTooLarge,           // integer field: text = field, line, field
+  TwoDecimalPoints,         // decimal field: text = field, line, field
+  NotADecimal,              // decimal field: character, line, field
+  TabsAndCommas,            // a line holds both separators
+  TooFewLines,              // format detection: count = lines read
+  NoCommaInLine4,           // format detection
+  // Allele frequency file.
+  FrequencyLineTooLong,     // count = characters read, line = loci read + 1
+  FrequencyTooManyLoci,     // more than NOL loci
+  FrequencyTooManyAlleles,  // more than NOA alleles
+  AllelesNotAscending,      // locus, line
+  FrequencyCount,           // locus, limit = alleles, count = frequencies, line
+  FrequencySum,             // line, number = total
+  NoFrequencyLine,          // locus
+  // Library.
+  TooManyAlleles,           // counted frequencies: count = distinct values at a locus
+  UnknownAllele,            // value = allele, count = locus index, locus = locus name
+  TooManyPatterns,          // count = patterns including the refused one
+  NoLocusCompared,          // value = mask
+  CellLogUndefined,         // number = argument, count = cell index, value = matches,
+                            // other_number = false positives, name = size name, limit_number = size
+  RecaptureCapacity,        // count = warning 1, 2 or 3, value = position, limit = first,
+                            // other_value = end, line = plan rows, positions = {a, b}
+  AlleleTooWide,            // GENEPOP writer: value = allele, count = locus number
+};
+
+struct ErrorDetails {
+  std::string text;    // the line or field as read
+  std::string name;    // a first name or field
+  std::string other;   // a second name
+  std::string sample;  // sample name
+  std::string locus;   // locus name
+  char character = 0;  // offending character
+  int line = 0;        // line number
+  int field = 0;       // field number
+  long long count = 0;
+  long long limit = 0;
+  long long value = 0;
+  long long other_value = 0;
+  double number = 0;
+  double other_number = 0;
+  double limit_number = 0;
+  std::vector<long long> positions;
+  std::vector<std::string> names;  // EmptyPopulations: names
+  std::vector<int> counts;         // EmptyPopulations: their sample counts
+};
+
+class Error : public std::exception {
+ public:
+  Error(ErrorCode code, ErrorDetails details = {}) : code_(code), details_(std::move(details)) {}
+  [[nodiscard]] ErrorCode code() const noexcept { return code_; }
+  [[nodiscard]] const ErrorDetails& details() const noexcept { return details_; }
+  [[nodiscard]] const char* what() const noexcept override { return "tarvo::Error"; }
+
+ private:
+  ErrorCode code_;
+  ErrorDetails details_;
+};
+
+}  // namespace tarvo

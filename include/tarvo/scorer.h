@@ -1,0 +1,56 @@
+// The pair score: the log-likelihood ratio that two samples come from the
+// same individual rather than from two unrelated ones, allowing each genotype
+// to be wrong with probability e. The score is ln of a product of per-locus
+// factors taken in locus order; thresholds are compared with equal values,
+// so the order of the multiplications is part of the result.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tarvo/frequencies.h"
+#include "tarvo/genotypes.h"
+#include "tarvo/rng.h"
+
+namespace tarvo {
+
+class PairScorer {
+ public:
+  // Precomputes per sample and locus what the pair loops need (allele
+  // indices, unordered genotype codes, match factors), so that no pair needs
+  // a search or a log per locus. Keeps references to table and freqs.
+  PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, double error);
+
+  [[nodiscard]] const GenotypeTable& table() const { return *table_; }
+  [[nodiscard]] const FrequencyTable& frequencies() const { return *freqs_; }
+
+  // Score of samples i and j over the loci of mask; 0 when mask holds no
+  // locus; FLOOR_LLR when the product underflows. Throws
+  // Error(UnknownAllele) for an allele the frequencies lack.
+  [[nodiscard]] double score(int i, int j, LociMask mask) const;
+  // Score of sample s against a copy of itself typed again: at each locus of
+  // mask, each copy has with probability retype_error one allele replaced by
+  // a draw from the frequencies (draws: one per copy, two more per error).
+  [[nodiscard]] double self_score(int s, LociMask mask, double retype_error, Rng& rng) const;
+  // Products of factors of sample i against every sample j < i, in out[j]
+  // (meaningless for pairs sharing no locus). Only for tables without
+  // alleles absent from the frequencies (simulated sets).
+  void products_row(int i, double* out) const;
+  // ln of a product, or FLOOR_LLR below the floor.
+  [[nodiscard]] static double score_of_product(double product);
+
+ private:
+  const GenotypeTable* table_;
+  const FrequencyTable* freqs_;
+  double ea_ = 0, eb_ = 0;          // (1 - e)^2 and e(2 - e)
+  int stride_ = 0;                  // loci per sample in the tables below
+  std::vector<std::uint16_t> code_;
+  std::vector<double> factor_;
+  std::vector<std::uint8_t> index_;
+  std::vector<std::uint8_t> unknown_;  // sample holds an allele the frequencies lack
+};
+
+// Alleles two genotypes share (0, 1 or 2).
+[[nodiscard]] int shared_alleles(int a1, int a2, int b1, int b2);
+
+}  // namespace tarvo

@@ -1,0 +1,141 @@
+// The report layer: text output of the program. One console carries the
+// progress lines to standard output, standard error and the run log; the
+// report writers build each report file's text from the library's results.
+#pragma once
+
+#include <array>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tarvo/calibration.h"
+#include "tarvo/cells.h"
+#include "tarvo/clusters.h"
+#include "tarvo/convergence.h"
+#include "tarvo/frequencies.h"
+#include "tarvo/genotypes.h"
+#include "tarvo/patterns.h"
+#include "tarvo/scan.h"
+#include "tarvo/standard_errors.h"
+
+namespace tarvo::report {
+
+// printf-style formatting into a string.
+[[nodiscard]] std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// A line of `width` underscores followed by `end`.
+void rule(std::ostream& out, int width, const char* end = "\n");
+
+// Standard output, standard error and the run log (absent until opened).
+// Standard output and standard error are flushed after every message.
+class Console {
+ public:
+  Console(std::ostream* out, std::ostream* err) : out_(out), err_(err) {}
+  void attach_log(std::ostream* log) { log_ = log; }
+  [[nodiscard]] std::ostream* log_stream() const { return log_; }
+  [[nodiscard]] std::ostream* out_stream() const { return out_; }
+  void out(const std::string& text);
+  void err(const std::string& text);
+  void log(const std::string& text);
+  void log_then_out(const std::string& text);  // the log first, then standard output
+  void out_then_log(const std::string& text);  // standard output first, then the log
+
+ private:
+  std::ostream* out_;
+  std::ostream* err_;
+  std::ostream* log_ = nullptr;
+};
+
+// The level as numbered for the user: from 1, or from 0 with 1000 sets.
+[[nodiscard]] int shown_level(int index, int sets);
+
+// What every report file starts with.
+struct Header {
+  std::string date;                 // asctime layout, ends in a newline
+  std::vector<std::string> inputs;  // the input files given
+};
+void write_header(std::ostream& out, const Header& header, const std::string& file_name);
+
+// The allele frequency report (_freq.txt). counted: frequencies counted from
+// `samples` genotypes of `file`; otherwise read from `file`. Returns false
+// when a locus had only missing values (the run then stops).
+[[nodiscard]] bool frequency_report(std::ostream& out, const FrequencyTable& freqs, bool counted,
+                                    int samples, const std::string& file);
+
+// The missing-loci combinations (_miss.txt).
+void missing_patterns_report(std::ostream& out, const std::vector<MissingPattern>& patterns,
+                             int nloci, int nsamples);
+// The pairwise mismatch table appended to _miss.txt after the reference scan.
+void mismatch_table(std::ostream& out, const MismatchCounts& counts, int nloci);
+
+// The population names of the population report.
+void population_names(std::ostream& out, const GenotypeTable& table);
+
+// Table 1 of the statistics file.
+void table1(std::ostream& out, const Calibration& calibration,
+            const std::array<LevelEstimate, LEVELS>& levels, int populations);
+
+// The reference estimates per cell at the current level (the first part of
+// the population report).
+struct CellsReportInput {
+  const CellEstimates* estimates = nullptr;
+  const GenotypeTable* reference = nullptr;
+  int iteration = 0;
+  double false_positives = 0;
+  bool any_matches = true;
+  bool by_population = false;
+};
+void cells_report(std::ostream& out, const CellsReportInput& input);
+
+// Table 2 of the statistics file for one stage of standard-error runs.
+struct Table2Input {
+  const StandardErrors* errors = nullptr;
+  const Calibration* calibration = nullptr;
+  int runs = 0;
+  int level = 0;  // z of the stage
+  int iteration = 0;
+  double total = 0;
+  bool by_population = false;
+  std::string population_file;
+};
+void table2(std::ostream& out, const Table2Input& input);
+
+// The simulated estimates per cell (the second part of the population report).
+struct PopulationSeInput {
+  const StandardErrors* errors = nullptr;
+  const RecapturePlan* plan = nullptr;
+  int plan_rows = 0;
+  const GenotypeTable* reference = nullptr;
+  int runs = 0;
+  int level = 0;
+  double false_positives = 0;
+  bool by_population = false;
+};
+void population_standard_errors(std::ostream& out, const PopulationSeInput& input);
+
+// The notes of the level search.
+void try_another_note(std::ostream& out, int next, int current, const LevelTable& false_positives,
+                      int sets, bool more_iterations);
+void converged_note(std::ostream& out, const LevelSearch& search, int level,
+                    const LevelTable& false_positives, const LevelTable& reference_recaptures,
+                    int sets);
+
+// The pairwise report (_pair.txt) after its header.
+struct PairReportInput {
+  const GenotypeTable* reference = nullptr;
+  const std::vector<MatchPair>* pairs = nullptr;
+  const Calibration* calibration = nullptr;
+  int level = 0;
+  int iteration = 0;
+  bool several_iterations = false;  // -c above 1
+  int recaptures_simulated = 0;     // -R
+  bool by_name = true;              // real genotype files, model 2
+  bool real_data = true;            // models 1 and 2
+  bool leave_out_misses = false;    // -w
+};
+void pair_report(std::ostream& out, const PairReportInput& input);
+
+// The clusters listing appended to the pairwise report.
+void cluster_listing(std::ostream& out, const Clusters& clusters, const GenotypeTable& reference);
+
+}  // namespace tarvo::report
