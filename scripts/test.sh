@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds the program twice (normal, and with AddressSanitizer and
+# Builds the program twice (optimised, and with AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs the whole test suite in each build.
+# With CI=true warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+werror=OFF
+[ "${CI:-}" = true ] && werror=ON
 
 run_suite() {
   local dir=$1
   shift
-  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake -S . -B "$dir" -DTARVO_WERROR=$werror "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }

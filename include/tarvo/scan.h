@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "tarvo/genotypes.h"
@@ -17,22 +18,22 @@ namespace tarvo {
 using LevelTable = std::array<double, LEVELS>;
 
 struct MatchPair {
-  int later = 0;            // sample i
-  int earlier = 0;          // sample j < i
+  int later = 0;    // sample i
+  int earlier = 0;  // sample j < i
   int later_population = 0;
   int earlier_population = 0;
   double llr = 0;
-  LociMask loci = 0;        // loci compared
+  LociMask loci = 0;  // loci compared
 };
 
 // The estimator at one level: M matches, S self-scores above the threshold,
 // N samples, V expected false positives.
 struct LevelEstimate {
-  double matches = 0;      // M
-  double net = 0;          // R = max(M - V, 0)
-  double effective = 0;    // E
-  double recaptures = 0;   // R_hat
-  double percent = 0;      // 100 R_hat / (N - R_hat)
+  double matches = 0;     // M
+  double net = 0;         // R = max(M - V, 0)
+  double effective = 0;   // E
+  double recaptures = 0;  // R_hat
+  double percent = 0;     // 100 R_hat / (N - R_hat)
 };
 [[nodiscard]] LevelEstimate estimate_level(double M, double S, double N, double V);
 
@@ -58,6 +59,11 @@ struct PairScan {
   MismatchCounts mismatches;             // when asked for
   [[nodiscard]] bool pairs_full() const { return pairs.size() >= std::size_t(PAIRS); }
 };
+
+// Position of x among the scores v, highest first: 0 when x >= v[0], -1 when
+// x <= the last score, otherwise the position of an equal score or of the
+// first lower one. A score counts at level k when its position is k or less.
+[[nodiscard]] int rank_in_descending(std::span<const double> v, double x);
 
 [[nodiscard]] PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng);
 

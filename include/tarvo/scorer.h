@@ -40,10 +40,16 @@ class PairScorer {
   [[nodiscard]] static double score_of_product(double product);
 
  private:
+  // The score as written, one frequency lookup per allele: for samples
+  // holding an allele the frequencies lack.
+  [[nodiscard]] double score_by_lookup(int i, int j, LociMask mask) const;
+  [[nodiscard]] double self_score_by_lookup(int s, LociMask mask, double retype_error,
+                                            Rng& rng) const;
+
   const GenotypeTable* table_;
   const FrequencyTable* freqs_;
-  double ea_ = 0, eb_ = 0;          // (1 - e)^2 and e(2 - e)
-  int stride_ = 0;                  // loci per sample in the tables below
+  double ea_ = 0, eb_ = 0;  // (1 - e)^2 and e(2 - e)
+  int stride_ = 0;          // loci per sample in the tables below
   std::vector<std::uint16_t> code_;
   std::vector<double> factor_;
   std::vector<std::uint8_t> index_;

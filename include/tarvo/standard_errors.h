@@ -45,13 +45,14 @@ enum class MaskResampling { Own = 0, AllSamples = 1, OwnPopulation = 2 };
 struct StandardErrorSettings {
   int runs = 100;
   MaskResampling masks = MaskResampling::AllSamples;
-  int level = 0;         // z
-  int plan_rows = 0;     // rows of the plan in use
-  double total = 0;      // total recaptures of the plan
+  int level = 0;                  // z
+  int plan_rows = 0;              // rows of the plan in use
+  double total = 0;               // total recaptures of the plan
   bool simulation_model = false;  // models 3-6 plant all recaptures through one row
   int second_population = 0;      // -H
   bool by_population = false;     // more than one population
-  double retype_error = 0.01;
+  double score_error = 0.01;      // e of the pair scores
+  double retype_error = 0.01;     // E of the self-comparisons
   RecaptureSettings copying;
 };
 
@@ -59,8 +60,8 @@ struct StandardErrors {
   LevelSums sums;
   std::vector<CellSums> cells;  // [later * populations + earlier]
   int populations = 0;
-  LevelTable se{};              // NaN where the variance is negative
-  int best = 0;                 // level of the smallest se
+  LevelTable se{};  // NaN where the variance is negative
+  int best = 0;     // level of the smallest se
   double rounding_variance = 0;
   [[nodiscard]] const CellSums& cell(PopulationPair c) const {
     return cells[std::size_t(c.later) * populations + c.earlier];
@@ -68,18 +69,15 @@ struct StandardErrors {
 };
 
 struct StandardErrorObserver {
-  std::function<void(int run)> on_run;               // before each run
-  std::function<void(const PlantedRow&)> on_row;     // each plan row planted
-  std::function<void()> on_pairs_full;               // a scan kept PAIRS pairs
+  std::function<void(int run)> on_run;            // before each run
+  std::function<void(const PlantedRow&)> on_row;  // each plan row planted
+  std::function<void()> on_pairs_full;            // a scan kept PAIRS pairs
 };
 
-[[nodiscard]] StandardErrors simulate_standard_errors(const GenotypeTable& reference,
-                                                      const FrequencyTable& freqs,
-                                                      const Calibration& calibration,
-                                                      RecapturePlan& plan,
-                                                      const StandardErrorSettings& settings,
-                                                      Rng& rng,
-                                                      const StandardErrorObserver& observer = {});
+[[nodiscard]] StandardErrors simulate_standard_errors(
+    const GenotypeTable& reference, const FrequencyTable& freqs, const Calibration& calibration,
+    RecapturePlan& plan, const StandardErrorSettings& settings, Rng& rng,
+    const StandardErrorObserver& observer = {});
 
 // Standard deviation from running sums; 0 for fewer than three runs.
 [[nodiscard]] double std_dev(int n, double sum, double sumsq);

@@ -99,6 +99,8 @@ struct Table2Input {
   std::string population_file;
 };
 void table2(std::ostream& out, const Table2Input& input);
+// In place of Table 2 when several populations gave no plan row to simulate.
+void no_simulated_matches_note(std::ostream& out);
 
 // The simulated estimates per cell (the second part of the population report).
 struct PopulationSeInput {
@@ -135,7 +137,8 @@ struct PairReportInput {
 };
 void pair_report(std::ostream& out, const PairReportInput& input);
 
-// The clusters listing appended to the pairwise report.
+// The clusters listing appended to the pairwise report; nothing when the
+// clusters come from fewer than two pairs (fewer than three samples).
 void cluster_listing(std::ostream& out, const Clusters& clusters, const GenotypeTable& reference);
 
 }  // namespace tarvo::report

@@ -1,0 +1,116 @@
+// Pair-scan throughput on the cattle data: the calibration's scoring of one
+// simulated set (products row by row) and one reference scan with its
+// self-comparisons.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tarvo/calibration.h"
+#include "tarvo/frequencies.h"
+#include "tarvo/scan.h"
+#include "tarvo/scorer.h"
+
+namespace {
+
+bool is_separator(const std::string& line) {
+  return line.size() >= 3 && (line.compare(0, 3, "POP") == 0 || line.compare(0, 3, "Pop") == 0 ||
+                              line.compare(0, 3, "pop") == 0);
+}
+
+// Just enough GENEPOP for the bench file: locus names on one line, six-digit
+// genotypes, 000000 for a missing locus.
+tarvo::GenotypeTable load_cattle() {
+  std::ifstream in(std::string(TARVO_SOURCE_DIR) + "/tests/data/microbov.gen");
+  std::string line;
+  std::getline(in, line);  // title
+  std::getline(in, line);
+  const int nloci = int(std::count(line.begin(), line.end(), ',')) + 1;
+  tarvo::GenotypeTable t(nloci, 0);
+  t.locus_names.resize(std::size_t(nloci));
+  while (std::getline(in, line)) {
+    if (is_separator(line)) {
+      t.populations.push_back({"", t.size(), t.size()});
+      continue;
+    }
+    const auto comma = line.find(',');
+    if (comma == std::string::npos) continue;
+    const int s = t.size();
+    t.resize(s + 1);
+    tarvo::Sample& sample = t.samples.back();
+    sample.name = line.substr(0, comma);
+    sample.population = int(t.populations.size()) - 1;
+    t.populations.back().end = s + 1;
+    std::istringstream fields(line.substr(comma + 1));
+    std::string g;
+    for (int k = 0; k < nloci && fields >> g; ++k) {
+      const int value = std::stoi(g);
+      t.row(s)[2 * k] = value / 1000;
+      t.row(s)[2 * k + 1] = value % 1000;
+      if (value != 0) sample.loci |= 1u << k;
+    }
+  }
+  return t;
+}
+
+// The reference with its masks and genotypes drawn afresh, as a calibration set.
+tarvo::GenotypeTable simulated_set(const tarvo::GenotypeTable& ref,
+                                   const tarvo::FrequencyTable& freqs, tarvo::Rng& rng) {
+  tarvo::GenotypeTable set = ref;
+  for (int s = 0; s < set.size(); ++s)
+    for (int k = 0; k < set.loci(); ++k)
+      for (int slot = 0; slot < 2; ++slot) {
+        const tarvo::LocusFrequencies& L = freqs.loci[std::size_t(k)];
+        const double u = rng.uniform();
+        int m = 0;
+        while (m < L.size() - 1 && u > L.cumulative[std::size_t(m)]) ++m;
+        set.row(s)[2 * k + slot] = L.alleles[std::size_t(m)];
+      }
+  return set;
+}
+
+void BM_SimulatedSetProducts(benchmark::State& state) {
+  const tarvo::GenotypeTable ref = load_cattle();
+  const tarvo::FrequencyTable freqs = tarvo::count_frequencies(ref);
+  tarvo::Rng rng(1);
+  const tarvo::GenotypeTable set = simulated_set(ref, freqs, rng);
+  const tarvo::PairScorer scorer(set, freqs, 0.01);
+  std::vector<double> products(std::size_t(set.size()));
+  std::int64_t pairs = 0;
+  for (auto _ : state) {
+    double sum = 0;
+    for (int i = 1; i < set.size(); ++i) {
+      scorer.products_row(i, products.data());
+      for (int j = 0; j < i; ++j) sum += products[std::size_t(j)];
+      pairs += i;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.counters["pairs/s"] = benchmark::Counter(double(pairs), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SimulatedSetProducts)->Unit(benchmark::kMillisecond);
+
+void BM_ReferenceScanWithSelfComparisons(benchmark::State& state) {
+  const tarvo::GenotypeTable ref = load_cattle();
+  const tarvo::FrequencyTable freqs = tarvo::count_frequencies(ref);
+  const tarvo::PairScorer scorer(ref, freqs, 0.01);
+  tarvo::ScanSettings settings;
+  settings.false_positives = tarvo::false_positive_ladder(200);
+  for (int k = 0; k < tarvo::LEVELS; ++k) settings.thresholds[std::size_t(k)] = -10.0 - k;
+  settings.retype_error = 0.01;
+  tarvo::Rng rng(1);
+  std::int64_t pairs = 0;
+  for (auto _ : state) {
+    const tarvo::PairScan scan = tarvo::scan_pairs(scorer, settings, rng);
+    benchmark::DoNotOptimize(scan.levels[0].recaptures);
+    pairs += std::int64_t(ref.size()) * (ref.size() - 1) / 2;
+  }
+  state.counters["pairs/s"] = benchmark::Counter(double(pairs), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ReferenceScanWithSelfComparisons)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,39 @@
+// The loading stage: genotypes read from file, frequencies read or counted,
+// or reference data simulated from the frequencies, with the missing-loci
+// combinations of the reference data.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/models.h"
+#include "cli/options.h"
+#include "report/report.h"
+#include "tarvo/frequencies.h"
+#include "tarvo/genotypes.h"
+#include "tarvo/patterns.h"
+#include "tarvo/rng.h"
+
+namespace tarvo::cli {
+
+struct LoadedData {
+  GenotypeTable reference;
+  FrequencyTable frequencies;
+  std::vector<MissingPattern> patterns;
+};
+
+struct LoadContext {
+  const Options& options;
+  Model model;
+  report::Console& console;
+  Rng& rng;
+  int& stage;            // the stage number, advanced past the simulated data's stage
+  std::string& reading;  // the input file being read, for the messages of its reader
+};
+
+// True for the own comma-separated layout. Reads the genotype file.
+[[nodiscard]] bool detect_own_format(const LoadContext& context);
+
+[[nodiscard]] LoadedData load_data(const LoadContext& context);
+
+}  // namespace tarvo::cli

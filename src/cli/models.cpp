@@ -1,0 +1,237 @@
+// Model selection from the options present, the value checks, and the usage
+// table that closes every command-line failure.
+#include "cli/models.h"
+
+#include "tarvo/limits.h"
+
+namespace tarvo::cli {
+
+namespace {
+
+using report::format;
+
+Model model_from_files(const Options& o) {
+  const bool file1 = o.genotype_file.given;
+  const bool file2 = o.frequency_file.given;
+  if (o.create_only) {
+    if (file2) return file1 ? Model::CreateWithFileMasks : Model::CreateFromFrequencies;
+    return o.score_percent.given ? Model::CreateFromGenotypes : Model::CreateWithOwnMasks;
+  }
+  if (o.simulated_samples.given) {
+    if (file1 && file2) return Model::SimulateWithFileMasks;
+    if (file1)
+      return o.score_percent.given ? Model::SimulateFromGenotypes : Model::SimulateWithOwnMasks;
+    return Model::SimulateFromFrequencies;
+  }
+  if (file2) return Model::AnalyseWithFrequencies;
+  if (file1) return Model::Analyse;
+  return Model::None;
+}
+
+// Every option the model refuses or needs, each with its message.
+class ModelCheck {
+ public:
+  ModelCheck(Model model, report::Console& console) : model_(model), console_(console) {}
+  void refuse(bool given, char letter) {
+    if (given) say(format("but with incompatible option -%c\n", letter));
+  }
+  void need(bool given, char letter) {
+    if (!given) say(format("but also needs option -%c defined\n", letter));
+  }
+  [[nodiscard]] bool ok() const { return ok_; }
+
+ private:
+  void say(const std::string& what) {
+    console_.out(format("\n\nLooks a bit like Model No: %d ", number(model_)) + what);
+    ok_ = false;
+  }
+  Model model_;
+  report::Console& console_;
+  bool ok_ = true;
+};
+
+void check_created(const Options& o, Model model, ModelCheck& check) {
+  check.refuse(o.mask_resampling.given, 'b');
+  check.refuse(o.iterations.given, 'c');
+  check.refuse(o.error_scaled.given, 'e');
+  check.refuse(o.composites, 'j');
+  check.refuse(o.min_population.given, 'm');
+  check.refuse(o.sets.given, 'n');
+  check.refuse(o.runs.given, 's');
+  check.refuse(o.leave_out_misses, 'w');
+  check.refuse(o.level.given, 'z');
+  if (model == Model::CreateWithFileMasks) check.refuse(o.score_percent.given, 'Y');
+  check.need(o.simulated_samples.given, 'M');
+}
+
+}  // namespace
+
+Model select_model(const Options& o, report::Console& console) {
+  const Model model = model_from_files(o);
+  if (model == Model::None) {
+    console.out("\nNeed to specify a file for reading data.\n");
+    console.out("   Please read manual for further information.\n\n");
+    return Model::None;
+  }
+  ModelCheck check(model, console);
+  switch (model) {
+    case Model::Analyse:
+    case Model::AnalyseWithFrequencies:
+      check.refuse(o.retype_error_scaled.given, 'E');
+      check.refuse(o.score_percent.given, 'Y');
+      check.refuse(o.recaptures.given, 'R');
+      break;
+    case Model::SimulateFromGenotypes:
+    case Model::SimulateWithOwnMasks:
+      check.refuse(o.mask_resampling.given, 'b');
+      check.refuse(o.min_population.given, 'm');
+      break;
+    case Model::SimulateFromFrequencies:
+      check.need(o.score_percent.given, 'Y');
+      check.refuse(o.mask_resampling.given, 'b');
+      check.refuse(o.min_population.given, 'm');
+      break;
+    case Model::SimulateWithFileMasks:
+      check.refuse(o.mask_resampling.given, 'b');
+      check.refuse(o.score_percent.given, 'Y');
+      break;
+    default:
+      check_created(o, model, check);
+      break;
+  }
+  return check.ok() ? model : Model::None;
+}
+
+namespace {
+
+// Checks of the files given and of -H; false after the messages.
+bool check_files_and_second_population(const Options& o, const char* p, report::Console& c) {
+  bool ok = true;
+  if (!o.genotype_file.given && !o.frequency_file.given) {
+    c.err(format("%s: Error  No input data file defined in argument list\n", p));
+    ok = false;
+  } else if (o.frequency_file.given && !o.genotype_file.given) {
+    if (!o.score_percent.given) {
+      c.err(format("%s: Error option Y must be defined with simulated data using allele "
+                   "frequencies with -2 option \n",
+                   p));
+      ok = false;
+    }
+    if (!o.simulated_samples.given) {
+      c.err(format("%s: Error option M must be defined when only '-2 FILE' read.\n", p));
+      ok = false;
+    }
+  }
+  if (o.second_population.given) {
+    const int H = o.second_population.value;
+    const int R = o.recaptures.value;
+    if (!o.recaptures.given)
+      c.err(format("%s: Warning option R not defined (i.e. no recaptures simulated between two "
+                   "populations)\n",
+                   p));
+    if (R > H) {
+      c.err(format("%s: Error option R=%d should be less than H=%d\n", p, R, H));
+      ok = false;
+    }
+    if (H < 20) {
+      c.err(format("%s: Error option H=%d should be greater or equal to %d\n", p, H, 20));
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+bool check_ranges(const Options& o, const char* p, report::Console& c) {
+  bool ok = true;
+  auto fail = [&](const std::string& text) {
+    c.err(text);
+    ok = false;
+  };
+  if (o.iterations.given && o.iterations.value > 10)
+    fail(format("%s: Error option c=%d should be less than or equal to %d \n", p,
+                o.iterations.value, 10));
+  if (o.mask_resampling.given && o.mask_resampling.value > 2)
+    fail(format("%s: Error option b=%d (Accepted range is: 0,1 or 2)\n", p,
+                o.mask_resampling.value));
+  const auto error_out_of_range = [](const Setting<int>& s) {
+    return s.given && (s.value < 1 || s.value > 2000);
+  };
+  if (error_out_of_range(o.error_scaled))
+    fail(format("%s: Error option e=%6.4f (Accepted range is: 0.0001..%6.4f)\n", p, o.error(),
+                0.2));
+  if (error_out_of_range(o.retype_error_scaled))
+    fail(format("%s: Error option E=%6.4f (Accepted range is: 0.0001..%6.4f)\n", p,
+                o.retype_error(), 0.2));
+  if (o.min_population.given && o.min_population.value < 3)
+    fail(format("%s: Error option m=%d should be greater or equal to %d\n", p,
+                o.min_population.value, 3));
+  if (o.sets.given && (o.sets.value < 100 || o.sets.value > MAX_SETS))
+    fail(format("%s: Error option n=%d (Accepted range is: %d..%d)\n", p, o.sets.value, 100,
+                MAX_SETS));
+  const int M = o.simulated_samples.value;
+  if (o.simulated_samples.given && (M < 50 || M > ANIM))
+    fail(format("%s: Error option M=%d (Accepted range is: %d..%d)\n", p, M, 50, ANIM));
+  if (o.recaptures.given && o.recaptures.value > M / 2)
+    fail(format("%s: Error option (R=%d) should be less than or equal to (M/2)=%d/2 \n", p,
+                o.recaptures.value, M));
+  return ok;
+}
+
+}  // namespace
+
+bool check_values(Options& o, const std::string& progname, report::Console& c) {
+  const char* p = progname.c_str();
+  bool ok = check_files_and_second_population(o, p, c);
+  ok = check_ranges(o, p, c) && ok;
+  if (o.runs.given && (o.runs.value < 10 || o.runs.value > 10000)) {
+    // -s 0 is the quiet way of asking for the default.
+    if (o.runs.value != 0) {
+      c.err(format("\n%s: Warning option -s=%d (Accepted range is: %d..%d)\n", p, o.runs.value,
+                   10, 10000));
+      c.err(format("%s: Default 's' value is: s=%d \n", p, 100));
+      ok = false;
+    }
+    o.runs.value = 100;
+  }
+  const int Y = o.score_percent.value;
+  if (o.score_percent.given && o.simulated_samples.given && o.recaptures.given &&
+      (Y < 50 || Y > 100)) {
+    c.err(format("%s: Error option Y=%4.2f (Accepted range is: %4.2f..%4.2f)\n", p,
+                 o.score_fraction(), 0.50, 1.00));
+    ok = false;
+  }
+  const int z = o.level.value;
+  if (z < 0 || (o.level.given && z > LEVELS - 1)) {
+    c.err(format("%s: Error option z=%d (Accepted range is: 1..%d)\n", p, z + 1, LEVELS));
+    ok = false;
+  }
+  return ok;
+}
+
+void usage(const std::string& progname, report::Console& console) {
+  const std::string under(progname.size(), '_');
+  const std::string blank(progname.size(), ' ');
+  const std::string rule =
+      "_______________________________________________________" + under + "__________________\n";
+  const char* p = progname.c_str();
+  static constexpr const char* ROWS[] = {
+      "  1       Analyse   %s -1 FILE                           bcdejkmnrswz\n",
+      "  2       Analyse   %s -1 FILE -2 FILE                   bcdejkmnrswz\n",
+      "  3       Simulate  %s -1 FILE -M NUM -Y NUM             cdejknrswzEHMRY\n",
+      "  4       Simulate  %s -2 FILE -M NUM -Y NUM             cdejknrswzEHMRY\n",
+      "  5       Simulate  %s -1 FILE -M NUM                    cdejknrswzEHMR\n",
+      "  6       Simulate  %s -1 FILE -2 FILE -M NUM            cdejknrswzEHMR\n",
+      "  7       Create    %s -1 FILE -M NUM -Y NUM -p          dkprEMHRY\n",
+      "  8       Create    %s -2 FILE -M NUM -Y NUM -p          dkprEMHRY\n",
+      "  9       Create    %s -1 FILE -M NUM -p                 dkprEHMR\n",
+      " 10       Create    %s -1 FILE -2 FILE -M NUM -p         dkprEHMR\n"};
+  console.out(rule);
+  console.out(format(
+      "\nModel     Type      Usage                              %sPermitted options\n",
+      blank.c_str()));
+  console.out(rule);
+  for (const char* row : ROWS) console.out(format(row, p));
+  console.out(rule);
+}
+
+}  // namespace tarvo::cli

@@ -1,0 +1,67 @@
+// Missing-loci patterns and the masks of simulated samples.
+#include "tarvo/patterns.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "tarvo/error.h"
+#include "tarvo/limits.h"
+
+namespace tarvo {
+
+std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks) {
+  std::vector<MissingPattern> out;
+  std::unordered_map<LociMask, std::size_t> where;
+  for (const LociMask mask : masks) {
+    const auto [it, added] = where.try_emplace(mask, out.size());
+    if (!added) {
+      out[it->second].count += 1;
+      continue;
+    }
+    if (int(out.size()) >= PERM) {
+      ErrorDetails d;
+      d.count = std::int64_t(out.size()) + 1;
+      throw Error(ErrorCode::TooManyPatterns, std::move(d));
+    }
+    out.push_back(MissingPattern{mask, 1});
+  }
+  return out;
+}
+
+std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent, Rng& rng) {
+  const double keep = score_percent / 100.0;
+  const LociMask full = all_loci(nloci);
+  std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
+  for (LociMask& mask : out) {
+    do {
+      mask = full;
+      for (int k = 0; k < nloci; ++k)
+        if (rng.uniform() > keep) mask &= ~(1u << k);
+    } while (mask == 0);
+  }
+  return out;
+}
+
+std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> source, Rng& rng) {
+  const int nsrc = int(source.size());
+  std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
+  for (LociMask& mask : out) {
+    const int index = static_cast<int>(nsrc * rng.uniform());
+    mask = source[std::size_t(index)];
+  }
+  return out;
+}
+
+std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
+                                                   std::span<const LociMask> source, Rng& rng) {
+  std::vector<LociMask> out(table.samples.size());
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const Population& p = table.populations[std::size_t(table.samples[i].population)];
+    const double lo = p.first, hi = p.end;
+    const int index = static_cast<int>(lo + rng.uniform() * (hi - lo));
+    out[i] = source[std::size_t(index)];
+  }
+  return out;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,228 @@
+// The pair score and the self-comparisons.
+//
+// The fast tables keep exactly the double expressions of the score as
+// written (one frequency lookup per allele): a factor per sample and locus
+// (the match factor of that sample's genotype) and an unordered genotype code,
+// so that the pair loops need no search and no log per locus. Samples holding
+// an allele the frequencies lack go through the lookup path, which throws at
+// the allele where it is met.
+#include "tarvo/scorer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace tarvo {
+
+namespace {
+
+constexpr double PRODUCT_FLOOR = 1e-200;
+constexpr std::uint16_t NO_CODE = 0xffff;
+
+// b1, b2: the alleles of the genotype whose frequencies p1, p2 are.
+inline double match_factor(double ea, double eb, double p1, double p2, std::int32_t b1,
+                           std::int32_t b2) {
+  double G = p1 * p2;
+  if (b1 != b2) G = G * 2.0;
+  return eb + ea / G;
+}
+
+inline bool same_genotype(int a1, int a2, int b1, int b2) {
+  return (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
+}
+
+// One copy of a genotype typed again: with probability rate one of its
+// alleles (chosen by a coin) is replaced by a draw from the frequencies.
+// Returns false when the copy keeps the sample's own genotype.
+inline bool retype(const LocusFrequencies& L, double rate, Rng& rng, int& i1, int& i2) {
+  if (rng.uniform() >= rate) return false;
+  const int r = rng.coin();
+  const double v = rng.uniform();
+  const int n = L.size();
+  int m = 0;
+  while (m < n && v > L.cumulative[std::size_t(m)]) ++m;
+  // A draw above every cumulative frequency (rounding) takes the last allele.
+  if (m == n) m = n - 1;
+  if (m < 0) return false;
+  if (r == 1)
+    i1 = m;
+  else
+    i2 = m;
+  return true;
+}
+
+}  // namespace
+
+PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, double error)
+    : table_(&table), freqs_(&freqs), stride_(table.loci()) {
+  ea_ = (1.0 - error) * (1.0 - error);
+  eb_ = error * (2.0 - error);
+  const int n = table.size();
+  const std::size_t cells = std::size_t(n) * std::size_t(stride_);
+  code_.assign(cells, NO_CODE);
+  factor_.assign(cells, 0.0);
+  index_.assign(cells * 2, 0);
+  unknown_.assign(std::size_t(n), 0);
+  for (int s = 0; s < n; ++s) {
+    const std::int32_t* row = table.row(s);
+    const LociMask mask = table.samples[std::size_t(s)].loci;
+    for (int k = 0; k < stride_; ++k) {
+      const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
+      const LocusFrequencies& L = freqs.loci[std::size_t(k)];
+      const int i1 = L.index_of(row[2 * k]);
+      const int i2 = L.index_of(row[2 * k + 1]);
+      if (i1 < 0 || i2 < 0) {
+        if (has_locus(mask, k)) unknown_[std::size_t(s)] = 1;
+        continue;
+      }
+      index_[2 * c] = std::uint8_t(i1);
+      index_[2 * c + 1] = std::uint8_t(i2);
+      code_[c] = std::uint16_t(std::min(i1, i2) * 256 + std::max(i1, i2));
+      factor_[c] = match_factor(ea_, eb_, L.freqs[std::size_t(i1)], L.freqs[std::size_t(i2)],
+                                row[2 * k], row[2 * k + 1]);
+    }
+  }
+}
+
+double PairScorer::score_of_product(double product) {
+  return product < PRODUCT_FLOOR ? FLOOR_LLR : std::log(product);
+}
+
+double PairScorer::score(int i, int j, LociMask mask) const {
+  if (unknown_[std::size_t(i)] || unknown_[std::size_t(j)]) return score_by_lookup(i, j, mask);
+  LociMask bits = mask & all_loci(stride_);
+  if (bits == 0) return 0;
+  const std::uint16_t* ci = &code_[std::size_t(i) * std::size_t(stride_)];
+  const std::uint16_t* cj = &code_[std::size_t(j) * std::size_t(stride_)];
+  const double* fj = &factor_[std::size_t(j) * std::size_t(stride_)];
+  int k = std::countr_zero(bits);
+  double like = ci[k] == cj[k] ? fj[k] : eb_;
+  bits &= bits - 1;
+  while (bits) {
+    k = std::countr_zero(bits);
+    like = like * (ci[k] == cj[k] ? fj[k] : eb_);
+    bits &= bits - 1;
+  }
+  return score_of_product(like);
+}
+
+double PairScorer::score_by_lookup(int i, int j, LociMask mask) const {
+  const std::int32_t* a = table_->row(i);
+  const std::int32_t* b = table_->row(j);
+  double like = 0;
+  bool first = true;
+  for (int k = 0; k < stride_; ++k) {
+    if (!has_locus(mask, k)) continue;
+    const double p1 = freqs_->frequency(k, b[2 * k]);
+    const double p2 = freqs_->frequency(k, b[2 * k + 1]);
+    const double f = same_genotype(a[2 * k], a[2 * k + 1], b[2 * k], b[2 * k + 1])
+                         ? match_factor(ea_, eb_, p1, p2, b[2 * k], b[2 * k + 1])
+                         : eb_;
+    like = first ? f : like * f;
+    first = false;
+  }
+  return first ? 0 : score_of_product(like);
+}
+
+double PairScorer::self_score(int s, LociMask mask, double retype_error, Rng& rng) const {
+  if (unknown_[std::size_t(s)]) return self_score_by_lookup(s, mask, retype_error, rng);
+  const LociMask usable = mask & all_loci(stride_);
+  double like = 0;
+  bool first = true;
+  for (LociMask bits = usable; bits; bits &= bits - 1) {
+    const int k = std::countr_zero(bits);
+    const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+    const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
+    int c1 = index_[2 * c], c2 = index_[2 * c + 1];
+    int d1 = c1, d2 = c2;
+    const bool err1 = retype(L, retype_error, rng, c1, c2);
+    const bool err2 = retype(L, retype_error, rng, d1, d2);
+    double f;
+    if (!err1 && !err2) {
+      f = factor_[c];
+    } else {
+      const auto u1 = std::size_t(d1), u2 = std::size_t(d2);
+      f = same_genotype(c1, c2, d1, d2)
+              ? match_factor(ea_, eb_, L.freqs[u1], L.freqs[u2], L.alleles[u1], L.alleles[u2])
+              : eb_;
+    }
+    like = first ? f : like * f;
+    first = false;
+  }
+  return first ? 0 : score_of_product(like);
+}
+
+// The self-comparison as written, for a sample holding an allele the
+// frequencies lack: the lookup of the copy's alleles throws.
+double PairScorer::self_score_by_lookup(int s, LociMask mask, double retype_error, Rng& rng) const {
+  const std::int32_t* a = table_->row(s);
+  double like = 0;
+  bool first = true;
+  for (int k = 0; k < stride_; ++k) {
+    if (!has_locus(mask, k)) continue;
+    const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+    std::int32_t c[2] = {a[2 * k], a[2 * k + 1]}, d[2] = {a[2 * k], a[2 * k + 1]};
+    for (std::int32_t* g : {c, d}) {
+      int i1 = -1, i2 = -1;
+      if (!retype(L, retype_error, rng, i1, i2)) continue;
+      if (i1 >= 0) g[0] = L.alleles[std::size_t(i1)];
+      if (i2 >= 0) g[1] = L.alleles[std::size_t(i2)];
+    }
+    const double p1 = freqs_->frequency(k, d[0]);
+    const double p2 = freqs_->frequency(k, d[1]);
+    const double f =
+        same_genotype(c[0], c[1], d[0], d[1]) ? match_factor(ea_, eb_, p1, p2, d[0], d[1]) : eb_;
+    like = first ? f : like * f;
+    first = false;
+  }
+  return first ? 0 : score_of_product(like);
+}
+
+void PairScorer::products_row(int i, double* out) const {
+  const std::vector<Sample>& samples = table_->samples;
+  const int nloci = stride_;
+  const auto stride = std::size_t(stride_);
+  const std::uint16_t* ci = &code_[std::size_t(i) * stride];
+  const LociMask mi = samples[std::size_t(i)].loci;
+  const double eb = eb_;
+  // A locus outside the pair's mask multiplies by 1.0, which is exact, so
+  // each product equals the one taken over the compared loci only.
+  auto factor = [&](LociMask m, int k, const std::uint16_t* cj, const double* fj) {
+    return has_locus(m, k) ? (ci[k] == cj[k] ? fj[k] : eb) : 1.0;
+  };
+  int j = 0;
+  // Four pairs at a time, each product still taken in locus order.
+  for (; j + 4 <= i; j += 4) {
+    const LociMask m0 = mi & samples[std::size_t(j)].loci;
+    const LociMask m1 = mi & samples[std::size_t(j) + 1].loci;
+    const LociMask m2 = mi & samples[std::size_t(j) + 2].loci;
+    const LociMask m3 = mi & samples[std::size_t(j) + 3].loci;
+    const std::uint16_t* c0 = &code_[std::size_t(j) * stride];
+    const double* f0 = &factor_[std::size_t(j) * stride];
+    double l0 = 1, l1 = 1, l2 = 1, l3 = 1;
+    for (int k = 0; k < nloci; ++k) {
+      l0 *= factor(m0, k, c0, f0);
+      l1 *= factor(m1, k, c0 + stride, f0 + stride);
+      l2 *= factor(m2, k, c0 + 2 * stride, f0 + 2 * stride);
+      l3 *= factor(m3, k, c0 + 3 * stride, f0 + 3 * stride);
+    }
+    out[j] = l0;
+    out[j + 1] = l1;
+    out[j + 2] = l2;
+    out[j + 3] = l3;
+  }
+  for (; j < i; ++j) {
+    const LociMask m = mi & samples[std::size_t(j)].loci;
+    const std::uint16_t* cj = &code_[std::size_t(j) * stride];
+    const double* fj = &factor_[std::size_t(j) * stride];
+    double l = 1;
+    for (int k = 0; k < nloci; ++k) l *= factor(m, k, cj, fj);
+    out[j] = l;
+  }
+}
+
+int shared_alleles(int a1, int a2, int b1, int b2) {
+  return std::max(int(a1 == b1) + int(a2 == b2), int(a1 == b2) + int(a2 == b1));
+}
+
+}  // namespace tarvo

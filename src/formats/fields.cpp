@@ -1,0 +1,210 @@
+// The number checks stop the read on the first bad character: a genotype file
+// with a stray sign or letter is far more likely a layout mistake than a value
+// worth guessing at.
+#include "formats/fields.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "tarvo/error.h"
+
+namespace tarvo::fields {
+
+LineRead read_line(std::istream& in, std::string& line) {
+  using Traits = std::istream::traits_type;
+  line.clear();
+  const std::size_t capacity = std::size_t(STR - 1);
+  while (line.size() < capacity) {
+    const Traits::int_type c = in.get();
+    if (Traits::eq_int_type(c, Traits::eof())) break;
+    line.push_back(Traits::to_char_type(c));
+    if (line.back() == '\n') return LineRead::Whole;
+  }
+  if (line.size() == capacity) {
+    // A full buffer is only an overflow when more of the stream follows.
+    return Traits::eq_int_type(in.peek(), Traits::eof()) ? LineRead::Whole : LineRead::TooLong;
+  }
+  return line.empty() ? LineRead::End : LineRead::Whole;
+}
+
+int parse_int(const std::string& field, int line, int fieldno) {
+  long long value = 0;
+  bool too_large = false;
+  for (char c : field) {
+    if (c < '0' || c > '9') {
+      ErrorDetails d;
+      d.text = field;
+      d.character = c;
+      d.line = line;
+      d.field = fieldno;
+      throw Error(ErrorCode::NotANumber, std::move(d));
+    }
+    if (!too_large) {
+      value = value * 10 + (c - '0');
+      if (value > 2147483647LL) too_large = true;
+    }
+  }
+  // Wrapping a long digit string into 32 bits would turn one allele into
+  // another without a word.
+  if (too_large) {
+    ErrorDetails d;
+    d.text = field;
+    d.line = line;
+    d.field = fieldno;
+    throw Error(ErrorCode::NumberTooLarge, std::move(d));
+  }
+  return int(value);
+}
+
+double parse_decimal(const std::string& field, int line, int fieldno) {
+  int points = 0;
+  for (char c : field) {
+    if (c == '.' && ++points > 1) {
+      ErrorDetails d;
+      d.text = field;
+      d.line = line;
+      d.field = fieldno;
+      throw Error(ErrorCode::TwoDecimalPoints, std::move(d));
+    }
+    if (c != '.' && (c < '0' || c > '9')) {
+      ErrorDetails d;
+      d.character = c;
+      d.line = line;
+      d.field = fieldno;
+      throw Error(ErrorCode::NotADecimal, std::move(d));
+    }
+  }
+  // Only digits and one point are left, which strtod reads in the C locale;
+  // "" and "." convert nothing and give 0.
+  return std::strtod(field.c_str(), nullptr);
+}
+
+void tabs_to_commas(std::string& line) {
+  const bool comma = line.find(',') != std::string::npos;
+  const bool tab = line.find('\t') != std::string::npos;
+  if (comma && tab) throw Error(ErrorCode::TabsAndCommas);
+  if (!comma)
+    for (char& c : line)
+      if (c == '\t') c = ',';
+}
+
+namespace {
+
+// True when nothing but the line end follows position pos: the newline, a
+// carriage return and newline, a lone carriage return, or the end of a last
+// line that has no newline.
+bool at_line_end(const std::string& line, std::size_t pos) {
+  const std::string_view rest = std::string_view(line).substr(pos);
+  return rest.empty() || rest == "\n" || rest == "\r\n" || rest == "\r";
+}
+
+}  // namespace
+
+void commas_to_blanks(std::string& line) {
+  std::string out;
+  out.reserve(line.size() + 8);
+  // Blanks after a comma are padding in a spreadsheet export, not data.
+  for (char c : line) {
+    if (c == ' ' && !out.empty() && out.back() == ',') continue;
+    out.push_back(c);
+  }
+  // Empty fields become "0" so every field is still there once the commas
+  // turn into blanks and runs of blanks collapse between fields.
+  std::string filled;
+  filled.reserve(out.size() + 8);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] != ',') {
+      filled += out[i];
+      continue;
+    }
+    if (i == 0 || out[i - 1] == ',') filled += '0';
+    filled += ' ';
+    if (at_line_end(out, i + 1)) filled += '0';
+  }
+  line = std::move(filled);
+}
+
+void skip_blanks(std::string& text) {
+  text.erase(0, text.find_first_not_of(' '));
+}
+
+void skip_field(std::string& text) {
+  text.erase(0, text.find_first_of(" \n"));
+}
+
+void skip_through(std::string& text, char c) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == c) {
+      text.erase(0, i + 1);
+      return;
+    }
+    if (text[i] == '\n') {
+      text.erase(0, i);
+      return;
+    }
+  }
+  text.clear();
+}
+
+std::size_t char_position(const std::string& text, char c) {
+  if (text.empty() || text[0] == c) return 0;
+  const std::size_t pos = text.find(c, 1);
+  return pos == std::string::npos ? 0 : pos;
+}
+
+std::string first_field(const std::string& text) {
+  return text.substr(0, text.find_first_of(" \n"));
+}
+
+void drop_carriage_return(std::string& line) {
+  const std::size_t n = line.size();
+  if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n')
+    line.erase(n - 2, 1);
+  else if (n >= 1 && line[n - 1] == '\r')
+    line.pop_back();
+}
+
+void PopulationList::open(GenotypeTable& table, const GenotypeReadSettings& settings) {
+  if (current_ > 0 && count(current_) < settings.min_population) {
+    if (settings.on_population_dropped) settings.on_population_dropped(name(current_));
+    table.resize(table.size() - count(current_));
+  } else {
+    ++current_;
+  }
+  if (current_ >= BLOCK) throw Error(ErrorCode::TooManyPopulations);
+  const std::size_t p = std::size_t(current_);
+  if (counts_.size() <= p) {
+    counts_.resize(p + 1);
+    firsts_.resize(p + 1);
+    names_.resize(p + 1);
+  }
+  counts_[p] = 0;
+  firsts_[p] = table.size();
+  names_[p].clear();
+}
+
+std::vector<Population> PopulationList::finish(int nsamples) const {
+  std::vector<Population> out;
+  for (int p = 0; p <= current_; ++p) {
+    const std::size_t i = std::size_t(p);
+    out.push_back(Population{names_[i], firsts_[i], p < current_ ? firsts_[i + 1] : nsamples});
+  }
+  return out;
+}
+
+std::string format(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  va_list again;
+  va_copy(again, ap);
+  const int n = std::vsnprintf(nullptr, 0, fmt, ap);
+  va_end(ap);
+  std::string out(std::size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) std::vsnprintf(out.data(), out.size() + 1, fmt, again);
+  va_end(again);
+  return out;
+}
+
+}  // namespace tarvo::fields

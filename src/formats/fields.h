@@ -1,0 +1,77 @@
+// Line and field operations shared by the readers and writers of the file
+// formats. Every reader works on one line at a time and eats it field by
+// field from the front, so these helpers edit the caller's text in place.
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "tarvo/formats.h"
+#include "tarvo/genotypes.h"
+
+namespace tarvo::fields {
+
+enum class LineRead { End, Whole, TooLong };
+
+// At most STR-1 characters (newline included) are taken at once, as with a C
+// line buffer of STR characters; TooLong when the buffer is full and more of
+// the stream follows, so that a long line is refused rather than split.
+[[nodiscard]] LineRead read_line(std::istream& in, std::string& line);
+
+// A non-negative integer of digits only: Error(NotANumber) or
+// Error(NumberTooLarge) past 2147483647, with the line and field number.
+[[nodiscard]] int parse_int(const std::string& field, int line, int fieldno);
+// Digits and at most one decimal point: Error(TwoDecimalPoints) or
+// Error(NotADecimal). An empty field or a lone point is 0.
+[[nodiscard]] double parse_decimal(const std::string& field, int line, int fieldno);
+
+// A tab-separated line becomes comma-separated; Error(TabsAndCommas) when it
+// holds both.
+void tabs_to_commas(std::string& line);
+// Commas become blanks; blanks after a comma are dropped and empty fields
+// become "0", so every field survives as one blank-separated word.
+void commas_to_blanks(std::string& line);
+// Drops the leading blanks.
+void skip_blanks(std::string& text);
+// Drops the leading field, up to the first blank or newline.
+void skip_field(std::string& text);
+// Drops the text through the first c, or up to the newline when no c comes
+// before it, or everything.
+void skip_through(std::string& text, char c);
+// Position of c after the first character; 0 when there is none (or when
+// the text starts with c).
+[[nodiscard]] std::size_t char_position(const std::string& text, char c);
+// The leading field: up to the first blank or newline.
+[[nodiscard]] std::string first_field(const std::string& text);
+// A CR before the newline, or a CR ending the text, is dropped.
+void drop_carriage_return(std::string& line);
+
+// The populations of a genotype file as its separators open them. A closed
+// population smaller than the minimum size is dropped (its samples removed
+// from the table) and its index reused; the first population is never
+// dropped, nor the last, which no separator closes.
+class PopulationList {
+ public:
+  // Closes the current population and opens the next at the table's end.
+  void open(GenotypeTable& table, const GenotypeReadSettings& settings);
+  void add_sample() { ++counts_[std::size_t(current_)]; }
+  void name_current(std::string name) { names_[std::size_t(current_)] = std::move(name); }
+  [[nodiscard]] int current() const { return current_; }
+  [[nodiscard]] int count(int p) const { return counts_[std::size_t(p)]; }
+  [[nodiscard]] const std::string& name(int p) const { return names_[std::size_t(p)]; }
+  // Populations 0 to current, the last ending at nsamples.
+  [[nodiscard]] std::vector<Population> finish(int nsamples) const;
+
+ private:
+  int current_ = -1;
+  std::vector<int> counts_;
+  std::vector<int> firsts_;
+  std::vector<std::string> names_;
+};
+
+// printf into a string.
+[[nodiscard]] std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace tarvo::fields

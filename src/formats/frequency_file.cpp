@@ -1,0 +1,164 @@
+// The allele frequency file: either an allele line and a frequency line per
+// locus, or one frequency line per locus with alleles numbered 1, 2, ...
+#include "formats/fields.h"
+#include "tarvo/error.h"
+#include "tarvo/formats.h"
+
+namespace tarvo {
+
+namespace {
+
+using fields::first_field;
+
+// Drops the leading field and the blanks after it, so the next field is in front.
+void next_field(std::string& line) {
+  fields::skip_field(line);
+  fields::skip_blanks(line);
+}
+
+bool has_field(const std::string& line) {
+  return !line.empty() && line[0] != '\n';
+}
+
+void check_loci(int nloci) {
+  if (nloci > NOL) throw Error(ErrorCode::FrequencyTooManyLoci);
+}
+
+std::vector<std::int32_t> read_alleles(std::string& line, const std::string& locus, int lineno) {
+  std::vector<std::int32_t> alleles;
+  int fieldno = 1;
+  while (has_field(line)) {
+    if (int(alleles.size()) >= NOA) throw Error(ErrorCode::FrequencyTooManyAlleles);
+    const int v = fields::parse_int(first_field(line), lineno, ++fieldno);
+    // The lookup is a binary search over this list.
+    if (!alleles.empty() && v <= alleles.back()) {
+      ErrorDetails d;
+      d.locus = locus;
+      d.line = lineno;
+      throw Error(ErrorCode::AllelesNotAscending, std::move(d));
+    }
+    alleles.push_back(v);
+    next_field(line);
+  }
+  return alleles;
+}
+
+std::vector<double> read_frequencies(std::string& line, int lineno) {
+  std::vector<double> freqs;
+  int fieldno = 1;
+  while (has_field(line)) {
+    if (int(freqs.size()) >= NOA) throw Error(ErrorCode::FrequencyTooManyAlleles);
+    freqs.push_back(fields::parse_decimal(first_field(line), lineno, ++fieldno));
+    next_field(line);
+  }
+  return freqs;
+}
+
+// Cumulative frequencies are scaled by the total, so the last one is 1 even
+// when the file's values were rounded; the frequencies themselves stay as read.
+void close_frequencies(LocusFrequencies& locus, std::vector<double> freqs, int lineno) {
+  const std::size_t n = freqs.size();
+  double total = 0.0;
+  for (double f : freqs) total += f;
+  double sum = 0.0;
+  locus.cumulative.assign(n, 0.0);
+  for (std::size_t i = 0; i < n; ++i) {
+    sum += freqs[i];
+    locus.cumulative[i] = total > 0.0 ? sum / total : 0.0;
+  }
+  locus.freqs = std::move(freqs);
+  locus.counts.assign(n, 0);
+  locus.missing = 0;
+  if (total < 0.99 || total > 1.01) {
+    ErrorDetails d;
+    d.line = lineno;
+    d.number = total;
+    throw Error(ErrorCode::FrequencySum, std::move(d));
+  }
+}
+
+struct FrequencyReader {
+  FrequencyTable table;
+  int lineno = 0;
+  bool layout_known = false;
+  bool allele_lines = true;
+  bool expect_alleles = true;
+
+  void take(std::string& line);
+};
+
+// One line of fields, the locus name in front.
+void FrequencyReader::take(std::string& line) {
+  const std::string name = first_field(line);
+  next_field(line);
+  if (!layout_known) {
+    // Frequencies carry a decimal point, allele values never do.
+    const std::string rest = line.empty() ? line : line.substr(0, line.size() - 1);
+    allele_lines = rest.find('.') == std::string::npos;
+    layout_known = true;
+  }
+  const int nloci = table.size();
+  if (allele_lines && expect_alleles) {
+    check_loci(nloci + 1);
+    LocusFrequencies locus;
+    locus.name = name;
+    locus.alleles = read_alleles(line, name, lineno);
+    table.loci.push_back(std::move(locus));
+    expect_alleles = false;
+  } else if (allele_lines) {
+    check_loci(nloci);
+    LocusFrequencies& locus = table.loci.back();
+    std::vector<double> freqs = read_frequencies(line, lineno);
+    if (freqs.size() != locus.alleles.size()) {
+      ErrorDetails d;
+      d.locus = locus.name;
+      d.limit = long(locus.alleles.size());
+      d.count = long(freqs.size());
+      d.line = lineno;
+      throw Error(ErrorCode::FrequencyCount, std::move(d));
+    }
+    close_frequencies(locus, std::move(freqs), lineno);
+    expect_alleles = true;
+  } else {
+    check_loci(nloci + 1);
+    table.loci.push_back(LocusFrequencies{});
+    LocusFrequencies& locus = table.loci.back();
+    locus.name = name;
+    std::vector<double> freqs = read_frequencies(line, lineno);
+    for (std::size_t i = 0; i < freqs.size(); ++i) locus.alleles.push_back(std::int32_t(i + 1));
+    close_frequencies(locus, std::move(freqs), lineno);
+  }
+}
+
+}  // namespace
+
+FrequencyTable read_frequency_file(std::istream& in) {
+  FrequencyReader reader;
+  std::string line;
+  for (;;) {
+    const fields::LineRead got = fields::read_line(in, line);
+    if (got == fields::LineRead::End) break;
+    if (got == fields::LineRead::TooLong) {
+      ErrorDetails d;
+      d.count = long(line.size());
+      d.line = reader.table.size() + 1;
+      throw Error(ErrorCode::FrequencyLineTooLong, std::move(d));
+    }
+    ++reader.lineno;
+    fields::drop_carriage_return(line);
+    if (line.size() < 2) continue;
+    fields::tabs_to_commas(line);
+    fields::commas_to_blanks(line);
+    fields::skip_blanks(line);
+    if (!has_field(line)) continue;  // a line of blanks holds no locus
+    reader.take(line);
+  }
+  if (reader.allele_lines && !reader.expect_alleles) {
+    ErrorDetails d;
+    d.locus = reader.table.loci.back().name;
+    throw Error(ErrorCode::NoFrequencyLine, std::move(d));
+  }
+  return std::move(reader.table);
+}
+
+}  // namespace tarvo

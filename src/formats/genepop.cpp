@@ -1,0 +1,231 @@
+// Reader of GENEPOP files: a title line, the locus names (on one line or
+// several), then populations opened by the separator keyword, each sample a
+// name, a comma and one 4- or 6-digit genotype per locus.
+#include <algorithm>
+
+#include "formats/fields.h"
+#include "tarvo/error.h"
+#include "tarvo/formats.h"
+
+namespace tarvo {
+
+namespace {
+
+using fields::skip_blanks;
+
+// Names are copied as written up to their comma or the line end; padding
+// blanks there would only make equal names differ.
+std::string trimmed(std::string text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  text.erase(end == std::string::npos ? 0 : end + 1);
+  return text;
+}
+
+std::string without_newline(const std::string& text) {
+  return text.substr(0, text.find('\n'));
+}
+
+bool only_line_end(const std::string& text) {
+  return text.empty() || text == "\n";
+}
+
+bool is_separator(const std::string& line, const std::string& separator) {
+  if (line.compare(0, separator.size(), separator) != 0) return false;
+  if (line.size() == separator.size()) return true;
+  const char next = line[separator.size()];
+  return next == ' ' || next == ',' || next == '\n';
+}
+
+std::string first_word(const std::string& name) {
+  return name.substr(0, name.find(' ')).substr(0, POPNAME);
+}
+
+class GenepopReader {
+ public:
+  explicit GenepopReader(const GenotypeReadSettings& settings)
+      : settings_(settings), limit_(std::min(settings.max_samples, ANIM)) {}
+  GenotypeTable read(std::istream& in);
+
+ private:
+  void locus_line(std::string work, const std::string& as_read);
+  void add_locus(const std::string& name, const std::string& as_read);
+  void separator();
+  void name_population();
+  void sample(std::string work, const std::string& as_read);
+  LociMask genotypes(std::string& work, std::int32_t* row) const;
+  void check_empty_populations() const;
+  [[nodiscard]] Error located(ErrorCode code, const std::string& as_read) const {
+    ErrorDetails d;
+    d.text = as_read;
+    d.line = lineno_;
+    return Error(code, std::move(d));
+  }
+
+  const GenotypeReadSettings& settings_;
+  const int limit_;
+  int lineno_ = 0;
+  bool separator_seen_ = false;
+  bool sample_read_ = false;
+  std::string last_sample_;
+  std::vector<std::string> names_;
+  LociMask initial_mask_ = 0;
+  GenotypeTable table_;
+  fields::PopulationList pops_;
+};
+
+GenotypeTable GenepopReader::read(std::istream& in) {
+  std::string line;
+  for (;;) {
+    const fields::LineRead got = fields::read_line(in, line);
+    if (got == fields::LineRead::End) break;
+    ++lineno_;
+    if (got == fields::LineRead::TooLong) {
+      ErrorDetails d;
+      d.line = lineno_;
+      throw Error(ErrorCode::LineTooLong, std::move(d));
+    }
+    fields::drop_carriage_return(line);
+    if (lineno_ == 1) continue;  // the title, whatever it holds
+    // Empty lines, and lines of blanks alone, separate nothing.
+    skip_blanks(line);
+    if (line.size() < 2) continue;
+    const bool is_sep = is_separator(line, settings_.separator);
+    if (!separator_seen_ && !is_sep)
+      locus_line(line, line);
+    else if (is_sep)
+      separator();
+    else
+      sample(line, line);
+  }
+  name_population();
+  check_empty_populations();
+  table_.populations = pops_.finish(table_.size());
+  return std::move(table_);
+}
+
+void GenepopReader::add_locus(const std::string& name, const std::string& as_read) {
+  if (int(name.size()) > SOL) throw located(ErrorCode::LocusNameTooLong, as_read);
+  if (int(names_.size()) == NOL) throw Error(ErrorCode::GenepopTooManyLoci);
+  names_.push_back(name);
+}
+
+void GenepopReader::locus_line(std::string work, const std::string& as_read) {
+  while (fields::char_position(work, ',') > 0) {
+    add_locus(trimmed(work.substr(0, fields::char_position(work, ','))), as_read);
+    fields::skip_through(work, ',');
+    skip_blanks(work);
+  }
+  const std::string rest = trimmed(without_newline(work));
+  if (int(rest.size()) > SOL) throw located(ErrorCode::LocusNameTooLong, as_read);
+  if (!rest.empty()) add_locus(rest, as_read);
+}
+
+void GenepopReader::separator() {
+  if (!separator_seen_) {
+    if (names_.empty()) throw Error(ErrorCode::GenepopNoLocusNames);
+    const int nloci = int(names_.size());
+    initial_mask_ = all_loci(nloci);
+    table_ = GenotypeTable(nloci, 0);
+    table_.locus_names = names_;
+  }
+  name_population();
+  pops_.open(table_, settings_);
+  separator_seen_ = true;
+}
+
+// Populations carry no names in GENEPOP; the first word of the last sample
+// read before the population closes stands in for one.
+void GenepopReader::name_population() {
+  if (pops_.current() >= 0 && sample_read_) pops_.name_current(first_word(last_sample_));
+}
+
+void GenepopReader::sample(std::string work, const std::string& as_read) {
+  const int index = table_.size();
+  // Refuse the sample before anything of it is stored.
+  if (index >= limit_) {
+    ErrorDetails d;
+    d.text = as_read;
+    d.count = index + 1;
+    throw Error(ErrorCode::TooManySamples, std::move(d));
+  }
+  const std::size_t comma = fields::char_position(work, ',');
+  if (comma == 0) throw located(ErrorCode::NoCommaAfterName, as_read);
+  const std::string name = trimmed(work.substr(0, comma));
+  if (int(name.size()) > SOA) throw located(ErrorCode::SampleNameTooLong, as_read);
+  last_sample_ = name;
+  sample_read_ = true;
+  fields::skip_through(work, ',');
+  skip_blanks(work);
+  if (only_line_end(work)) {
+    ErrorDetails d;
+    d.sample = name;
+    d.text = as_read;
+    d.line = lineno_;
+    throw Error(ErrorCode::NoAllelesAfterName, std::move(d));
+  }
+  std::vector<std::int32_t> row(std::size_t(2 * table_.loci()), 0);
+  const LociMask mask = genotypes(work, row.data());
+  table_.resize(index + 1);
+  Sample& s = table_.samples[std::size_t(index)];
+  s.name = name;
+  s.loci = mask;
+  s.population = pops_.current();
+  std::copy(row.begin(), row.end(), table_.row(index));
+  pops_.add_sample();
+}
+
+// The genotypes of one sample line into row; returns the loci scored.
+LociMask GenepopReader::genotypes(std::string& work, std::int32_t* row) const {
+  const int nloci = table_.loci();
+  LociMask mask = initial_mask_;
+  int fieldno = 1;
+  for (int k = 0; k < nloci; ++k) {
+    skip_blanks(work);
+    const std::string field = work.substr(0, work.find_first_of(" \n"));
+    ++fieldno;
+    std::size_t half = 0;
+    if (field.size() == 4) {
+      half = 2;
+    } else if (field.size() == 6) {
+      half = 3;
+    } else {
+      ErrorDetails d;
+      d.count = long(field.size());
+      d.line = lineno_;
+      throw Error(ErrorCode::GenotypeWidth, std::move(d));
+    }
+    row[2 * k] = fields::parse_int(field.substr(0, half), lineno_, fieldno);
+    row[2 * k + 1] = fields::parse_int(field.substr(half), lineno_, fieldno);
+    if (row[2 * k] == 0 || row[2 * k + 1] == 0) mask &= ~(1u << k);
+    fields::skip_field(work);
+    // Blanks at the end of a line are not a further genotype.
+    skip_blanks(work);
+    if (only_line_end(work) && k < nloci - 1) {
+      ErrorDetails d;
+      d.limit = nloci;
+      d.count = k + 1;
+      d.line = lineno_;
+      throw Error(ErrorCode::GenotypeCount, std::move(d));
+    }
+  }
+  return mask;
+}
+
+// Every population but the last must hold a sample.
+void GenepopReader::check_empty_populations() const {
+  ErrorDetails d;
+  for (int p = 0; p < pops_.current(); ++p) {
+    if (pops_.count(p) > 0) continue;
+    d.names.push_back(pops_.name(p));
+    d.counts.push_back(pops_.count(p));
+  }
+  if (!d.names.empty()) throw Error(ErrorCode::EmptyPopulations, std::move(d));
+}
+
+}  // namespace
+
+GenotypeTable read_genepop(std::istream& in, const GenotypeReadSettings& settings) {
+  return GenepopReader(settings).read(in);
+}
+
+}  // namespace tarvo

@@ -1,0 +1,223 @@
+// Reader of the spreadsheet layout: a header naming each locus twice (one
+// column per allele), population separator lines and one sample per line,
+// all comma-separated.
+#include <algorithm>
+#include <array>
+
+#include "formats/fields.h"
+#include "tarvo/error.h"
+#include "tarvo/formats.h"
+
+namespace tarvo {
+
+namespace {
+
+using fields::first_field;
+using fields::skip_blanks;
+using fields::skip_field;
+
+void next_field(std::string& work) {
+  skip_field(work);
+  skip_blanks(work);
+}
+
+class OwnReader {
+ public:
+  explicit OwnReader(const GenotypeReadSettings& settings)
+      : settings_(settings), limit_(std::min(settings.max_samples, ANIM)) {}
+  GenotypeTable read(std::istream& in);
+
+ private:
+  void header(std::string work, const std::string& as_read);
+  void separator(std::string work);
+  // A sample line as read: room for every pair a line may hold, so a line
+  // with more pairs than the header is refused by its count rather than cut.
+  struct SampleLine {
+    std::string name;
+    std::string as_read;
+    int shown_line = 0;
+    std::array<std::int32_t, 2 * NOL> alleles{};
+    LociMask mask = 0;
+    int pairs = 0;
+  };
+  void sample(std::string work, const std::string& name, const std::string& as_read);
+  [[nodiscard]] SampleLine allele_pairs(std::string& work, SampleLine got) const;
+  [[nodiscard]] std::string locus_name(int k) const {
+    return k < table_.loci() ? table_.locus_names[std::size_t(k)] : std::string();
+  }
+
+  const GenotypeReadSettings& settings_;
+  const int limit_;
+  int lineno_ = 0;
+  bool header_read_ = false;
+  bool separator_seen_ = false;
+  LociMask initial_mask_ = 0;
+  GenotypeTable table_;
+  fields::PopulationList pops_;
+};
+
+GenotypeTable OwnReader::read(std::istream& in) {
+  std::string line;
+  for (;;) {
+    const fields::LineRead got = fields::read_line(in, line);
+    if (got == fields::LineRead::End) break;
+    ++lineno_;
+    if (got == fields::LineRead::TooLong) {
+      ErrorDetails d;
+      d.line = lineno_;
+      throw Error(ErrorCode::LineTooLong, std::move(d));
+    }
+    fields::drop_carriage_return(line);
+    // Empty lines, and lines of blanks alone, separate nothing.
+    const std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line.size() - start < 2) continue;
+
+    std::string work = line;
+    fields::commas_to_blanks(work);
+    if (!header_read_) {
+      header(work, line);
+      continue;
+    }
+    skip_blanks(work);
+    const std::string name = first_field(work);
+    if (int(name.size()) > SOA) {
+      ErrorDetails d;
+      d.text = line;
+      d.line = lineno_;
+      throw Error(ErrorCode::SampleNameTooLong, std::move(d));
+    }
+    if (name == settings_.separator)
+      separator(work);
+    else
+      sample(work, name, line);
+  }
+  table_.populations = pops_.finish(table_.size());
+  return std::move(table_);
+}
+
+void OwnReader::header(std::string work, const std::string& as_read) {
+  std::vector<std::string> names;
+  skip_blanks(work);
+  next_field(work);
+  while (work.size() > 1) {
+    const std::string a = first_field(work);
+    ErrorDetails d;
+    d.text = as_read;
+    d.line = lineno_;
+    if (int(a.size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, std::move(d));
+    if (int(names.size()) == NOL) throw Error(ErrorCode::TooManyLoci);
+    names.push_back(a);
+    next_field(work);
+    d.name = a;
+    if (work.size() <= 1) throw Error(ErrorCode::SecondLocusNameMissing, std::move(d));
+    const std::string b = first_field(work);
+    if (b != a) {
+      ErrorDetails differ;
+      differ.name = a;
+      differ.other = b;
+      differ.count = long(names.size());
+      throw Error(ErrorCode::LocusNamesDiffer, std::move(differ));
+    }
+    next_field(work);
+  }
+  if (names.empty()) throw Error(ErrorCode::NoLoci);
+  const int nloci = int(names.size());
+  table_ = GenotypeTable(nloci, 0);
+  table_.locus_names = std::move(names);
+  initial_mask_ = all_loci(nloci);
+  header_read_ = true;
+}
+
+void OwnReader::separator(std::string work) {
+  pops_.open(table_, settings_);
+  next_field(work);
+  // A separator without a name gives an unnamed population, never the name
+  // of one dropped at this index.
+  pops_.name_current(work.size() > 1 ? first_field(work).substr(0, POPNAME) : "");
+  const int j = pops_.current();
+  if (j > 0 && pops_.count(j - 1) == 0) throw Error(ErrorCode::EmptyPopulation);
+  separator_seen_ = true;
+}
+
+void OwnReader::sample(std::string work, const std::string& name, const std::string& as_read) {
+  if (!separator_seen_) {
+    ErrorDetails d;
+    d.count = pops_.current();
+    d.name = settings_.separator;
+    throw Error(ErrorCode::SeparatorMissing, std::move(d));
+  }
+  const int index = table_.size();
+  // Refuse the sample before anything of it is stored.
+  if (index >= limit_) {
+    ErrorDetails d;
+    d.text = as_read;
+    d.count = index + 1;
+    throw Error(ErrorCode::TooManySamples, std::move(d));
+  }
+  // The pair messages show this reckoning of the line number, which ignores
+  // empty lines and dropped populations.
+  const SampleLine got = allele_pairs(work, SampleLine{name, as_read, index + pops_.current() + 2});
+  if (got.pairs != table_.loci()) {
+    ErrorDetails d;
+    d.sample = name;
+    d.locus = locus_name(got.pairs);
+    d.text = as_read;
+    d.count = got.pairs;
+    d.limit = table_.loci();
+    d.line = got.shown_line;
+    throw Error(ErrorCode::AllelePairCount, std::move(d));
+  }
+  table_.resize(index + 1);
+  Sample& s = table_.samples[std::size_t(index)];
+  s.name = name;
+  s.loci = got.mask;
+  s.population = pops_.current();
+  std::copy_n(got.alleles.begin(), 2 * got.pairs, table_.row(index));
+  pops_.add_sample();
+}
+
+// The allele pairs after the sample name, as many as the line holds.
+OwnReader::SampleLine OwnReader::allele_pairs(std::string& work, SampleLine got) const {
+  got.mask = initial_mask_;
+  next_field(work);
+  int fieldno = 1;
+  while (work.size() > 1) {
+    const int k = got.pairs;
+    const std::size_t at = 2 * std::size_t(k);
+    if (k == NOL) throw Error(ErrorCode::TooManyAllelePairs);
+    const std::string a = first_field(work);
+    got.alleles[at] = fields::parse_int(a, lineno_, ++fieldno);
+    next_field(work);
+    if (work.size() <= 1) {
+      ErrorDetails d;
+      d.name = a;
+      d.text = got.as_read;
+      d.line = lineno_;
+      throw Error(ErrorCode::SecondAlleleMissing, std::move(d));
+    }
+    const std::string b = first_field(work);
+    got.alleles[at + 1] = fields::parse_int(b, lineno_, ++fieldno);
+    next_field(work);
+    if ((a == "0" || b == "0") && a != b) {
+      ErrorDetails d;
+      d.name = a == "0" ? b : a;
+      d.sample = got.name;
+      d.locus = locus_name(k);
+      d.text = got.as_read;
+      d.line = got.shown_line;
+      throw Error(ErrorCode::HalfMissingGenotype, std::move(d));
+    }
+    // Either allele missing leaves the genotype unusable for matching.
+    if (got.alleles[at] == 0 || got.alleles[at + 1] == 0) got.mask &= ~(1u << k);
+    ++got.pairs;
+  }
+  return got;
+}
+
+}  // namespace
+
+GenotypeTable read_own_format(std::istream& in, const GenotypeReadSettings& settings) {
+  return OwnReader(settings).read(in);
+}
+
+}  // namespace tarvo

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/messages.h"
+
+namespace tarvo::cli {
+namespace {
+
+TEST(ReportError, EveryCodeHasAMessage) {
+  for (int c = 0; c <= static_cast<int>(ErrorCode::AlleleTooWide); ++c) {
+    std::ostringstream out, err, log;
+    report::Console console(&out, &err);
+    console.attach_log(&log);
+    const Error error(static_cast<ErrorCode>(c));
+    EXPECT_EQ(report_error(error, MessageContext{}, console), 1);
+    EXPECT_FALSE(out.str().empty() && err.str().empty()) << "code " << c;
+    EXPECT_EQ(out.str().find("Unexpected"), std::string::npos) << "code " << c;
+    EXPECT_EQ(err.str().find("Unexpected"), std::string::npos) << "code " << c;
+  }
+}
+
+TEST(ReportError, ReaderMessagesNameTheFileGiven) {
+  std::ostringstream out, err, log;
+  report::Console console(&out, &err);
+  console.attach_log(&log);
+  ErrorDetails d;
+  d.text = "x1";
+  d.character = 'x';
+  d.line = 5;
+  d.field = 2;
+  MessageContext context;
+  context.file = "data.gen";
+  (void)report_error(Error(ErrorCode::NotANumber, d), context, console);
+  const std::string expected =
+      "\ncheck_int: Non-numeric character (or '.' or '-') read in line 5 (field 2 ) \n"
+      "           Character found --> x <--  in \"x1\"\n"
+      "           Please check input file \"data.gen\".\n";
+  EXPECT_EQ(out.str(), expected);
+  EXPECT_EQ(log.str(), expected);
+}
+
+}  // namespace
+}  // namespace tarvo::cli

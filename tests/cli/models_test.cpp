@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/models.h"
+
+namespace tarvo::cli {
+namespace {
+
+Model model_of(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  report::Console console(&out, &err);
+  args.insert(args.begin(), "tarvo");
+  return select_model(parse_options(args, "tarvo", console), console);
+}
+
+TEST(SelectModel, EveryModelFromItsOptions) {
+  EXPECT_EQ(number(model_of({"-1", "a"})), 1);
+  EXPECT_EQ(number(model_of({"-1", "a", "-2", "f"})), 2);
+  EXPECT_EQ(number(model_of({"-1", "a", "-M", "60", "-Y", "0.8"})), 3);
+  EXPECT_EQ(number(model_of({"-2", "f", "-M", "60", "-Y", "0.8"})), 4);
+  EXPECT_EQ(number(model_of({"-1", "a", "-M", "60"})), 5);
+  EXPECT_EQ(number(model_of({"-1", "a", "-2", "f", "-M", "60"})), 6);
+  EXPECT_EQ(number(model_of({"-1", "a", "-M", "60", "-Y", "0.8", "-p"})), 7);
+  EXPECT_EQ(number(model_of({"-2", "f", "-M", "60", "-Y", "0.8", "-p"})), 8);
+  EXPECT_EQ(number(model_of({"-1", "a", "-M", "60", "-p"})), 9);
+  EXPECT_EQ(number(model_of({"-1", "a", "-2", "f", "-M", "60", "-p"})), 10);
+}
+
+TEST(SelectModel, RefusedAndMissingOptions) {
+  EXPECT_EQ(model_of({}), Model::None);
+  EXPECT_EQ(model_of({"-1", "a", "-R", "3"}), Model::None);
+  EXPECT_EQ(model_of({"-2", "f", "-M", "60"}), Model::None);       // model 4 needs -Y
+  EXPECT_EQ(model_of({"-1", "a", "-p", "-c", "3"}), Model::None);  // create-only needs -M, no -c
+}
+
+TEST(CheckValues, RangesAndTheQuietDefaultOfRuns) {
+  std::ostringstream out, err;
+  report::Console console(&out, &err);
+  const std::vector<std::string> args = {"tarvo", "-1", "a", "-s", "0"};
+  Options o = parse_options(args, "tarvo", console);
+  EXPECT_TRUE(check_values(o, "tarvo", console));
+  EXPECT_EQ(o.runs.value, 100);
+  const std::vector<std::string> bad = {"tarvo", "-1", "a", "-e", "0.5", "-b", "3"};
+  Options b = parse_options(bad, "tarvo", console);
+  EXPECT_FALSE(check_values(b, "tarvo", console));
+  EXPECT_NE(err.str().find("Error option e=0.5000"), std::string::npos);
+  EXPECT_NE(err.str().find("Error option b=3"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvo::cli

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/options.h"
+
+namespace tarvo::cli {
+namespace {
+
+struct Parsed {
+  std::ostringstream out, err;
+  report::Console console{&out, &err};
+  Options parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "tarvo");
+    return parse_options(args, "tarvo", console);
+  }
+};
+
+TEST(ParseOptions, ClusteredLettersTakeTheNextWord) {
+  Parsed p;
+  const Options o = p.parse({"-jz", "3", "-1", "a.gen"});
+  EXPECT_TRUE(o.composites);
+  EXPECT_TRUE(o.level.given);
+  EXPECT_EQ(o.level.value, 2);  // counted from 0
+  EXPECT_EQ(o.genotype_file.value, "a.gen");
+  EXPECT_FALSE(o.frequency_file.given);
+}
+
+TEST(ParseOptions, DecimalValuesAreExactScaledIntegers) {
+  Parsed p;
+  const Options o = p.parse({"-e", "0.57", "-Y", "0.29", "-1", "a"});
+  EXPECT_EQ(o.error_scaled.value, 5700);
+  EXPECT_EQ(o.score_percent.value, 29);
+  EXPECT_DOUBLE_EQ(o.error(), 0.57);
+  // -E follows -e unless given.
+  EXPECT_EQ(o.retype_error_scaled.value, 5700);
+  EXPECT_FALSE(o.retype_error_scaled.given);
+}
+
+TEST(ParseOptions, CountlessRunsTakeTheDefault) {
+  Parsed at_end;
+  EXPECT_EQ(at_end.parse({"-1", "a", "-s"}).runs.value, 100);
+  Parsed before_option;
+  const Options o = before_option.parse({"-s", "-j", "-1", "a"});
+  EXPECT_EQ(o.runs.value, 100);
+  EXPECT_TRUE(o.runs.given);
+  EXPECT_TRUE(o.composites);
+}
+
+TEST(ParseOptions, DoubleDashEndsTheOptions) {
+  Parsed p;
+  const Options o = p.parse({"-1", "a", "--", "-q", "stray"});
+  EXPECT_TRUE(o.genotype_file.given);
+  EXPECT_TRUE(p.err.str().empty());
+}
+
+TEST(ParseOptions, SetsOfAThousandCountLevelsFromZero) {
+  Parsed p;
+  const Options o = p.parse({"-n", "1000", "-z", "1", "-1", "a"});
+  EXPECT_EQ(o.level.value, 1);
+  EXPECT_EQ(o.shown_level(o.level.value), 1);
+}
+
+TEST(ParseOptions, GrammarFailuresExitWithUsage) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-q"}, {"-1", "a", "-1", "b"}, {"-e", "1x"}, {"-1"}, {"stray"}}) {
+    Parsed p;
+    EXPECT_THROW((void)p.parse(args), Exit);
+    EXPECT_NE(p.out.str().find("Permitted options"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace tarvo::cli

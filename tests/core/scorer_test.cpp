@@ -1,0 +1,114 @@
+#include "tarvo/scorer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tarvo/error.h"
+
+namespace {
+
+using tarvo::GenotypeTable;
+
+// Two loci with alleles 10, 20, 30 at frequencies 0.2, 0.3, 0.5.
+tarvo::FrequencyTable three_alleles() {
+  tarvo::FrequencyTable f;
+  for (const char* name : {"A", "B"}) {
+    tarvo::LocusFrequencies L;
+    L.name = name;
+    L.alleles = {10, 20, 30};
+    L.freqs = {0.2, 0.3, 0.5};
+    L.cumulative = {0.2, 0.5, 1.0};
+    f.loci.push_back(L);
+  }
+  return f;
+}
+
+GenotypeTable table_of(const std::vector<std::array<std::int32_t, 4>>& rows) {
+  GenotypeTable t(2, int(rows.size()));
+  for (std::size_t s = 0; s < rows.size(); ++s) {
+    for (int c = 0; c < 4; ++c) t.row(int(s))[c] = rows[s][std::size_t(c)];
+    t.samples[s].loci = 3;
+  }
+  return t;
+}
+
+TEST(Scorer, ScoreOfHandComputedPairs) {
+  const auto f = three_alleles();
+  const GenotypeTable t = table_of({{10, 20, 30, 30}, {20, 10, 30, 30}, {10, 30, 30, 30}});
+  const tarvo::PairScorer scorer(t, f, 0.01);
+  const double eb = 0.01 * 1.99;
+  const double het = eb + 0.9801 / (0.2 * 0.3 * 2);  // 8.1874
+  const double hom = eb + 0.9801 / (0.5 * 0.5);      // 3.9403
+  EXPECT_NEAR(scorer.score(1, 0, 1), std::log(8.1874), 1e-12);
+  EXPECT_NEAR(scorer.score(1, 0, 3), std::log(het * hom), 1e-12);
+  EXPECT_NEAR(scorer.score(2, 0, 3), std::log(eb * hom), 1e-12);
+  EXPECT_EQ(scorer.score(1, 0, 0), 0.0);
+  EXPECT_EQ(tarvo::PairScorer::score_of_product(1e-201), tarvo::FLOOR_LLR);
+  EXPECT_EQ(tarvo::PairScorer::score_of_product(1e-199), std::log(1e-199));
+}
+
+TEST(Scorer, SelfScoreDraws) {
+  const auto f = three_alleles();
+  const GenotypeTable t = table_of({{10, 20, 30, 30}});
+  const tarvo::PairScorer scorer(t, f, 0.01);
+  tarvo::Rng rng(1);
+  // No error: one draw per copy and locus, and the genotype matches itself.
+  EXPECT_EQ(scorer.self_score(0, 3, 0.0, rng), scorer.score(0, 0, 3));
+  EXPECT_EQ(rng.calls(), 4u);
+  // Always an error: two more draws per copy.
+  (void)scorer.self_score(0, 3, 1.0, rng);
+  EXPECT_EQ(rng.calls(), 16u);
+}
+
+TEST(Scorer, LookupPathAgreesWithFastPath) {
+  const auto f = three_alleles();
+  // Sample 2 holds 99, unknown to the frequencies, at the scored locus 1:
+  // its pairs go through the lookup path.
+  const GenotypeTable odd = table_of({{10, 20, 30, 30}, {20, 30, 20, 30}, {20, 10, 99, 30}});
+  const GenotypeTable known = table_of({{10, 20, 30, 30}, {20, 30, 20, 30}, {20, 10, 30, 30}});
+  const tarvo::PairScorer slow(odd, f, 0.02), fast(known, f, 0.02);
+  for (int j = 0; j < 2; ++j) {
+    EXPECT_EQ(slow.score(2, j, 1), fast.score(2, j, 1));
+    EXPECT_EQ(slow.score(j, 2, 1), fast.score(j, 2, 1));
+  }
+  for (std::uint32_t seed = 1; seed < 40; ++seed) {
+    tarvo::Rng a(seed), b(seed);
+    ASSERT_EQ(slow.self_score(2, 1, 0.5, a), fast.self_score(2, 1, 0.5, b));
+    ASSERT_EQ(a.calls(), b.calls());
+  }
+  try {
+    (void)slow.score(0, 2, 3);
+    FAIL();
+  } catch (const tarvo::Error& e) {
+    EXPECT_EQ(e.code(), tarvo::ErrorCode::UnknownAllele);
+    EXPECT_EQ(e.details().value, 99);
+    EXPECT_EQ(e.details().count, 1);
+    EXPECT_EQ(e.details().locus, "B");
+  }
+  tarvo::Rng rng;
+  EXPECT_THROW((void)slow.self_score(2, 3, 0.0, rng), tarvo::Error);
+}
+
+TEST(Scorer, ProductsRowMatchesScore) {
+  const auto f = three_alleles();
+  tarvo::Rng rng(7);
+  GenotypeTable t(2, 23);
+  for (int s = 0; s < t.size(); ++s) {
+    for (int c = 0; c < 4; ++c) t.row(s)[c] = 10 * (1 + int(3 * rng.uniform()));
+    t.samples[std::size_t(s)].loci = 1 + std::uint32_t(3 * rng.uniform());
+  }
+  const tarvo::PairScorer scorer(t, f, 0.01);
+  std::vector<double> products(std::size_t(t.size()));
+  for (int i = 1; i < t.size(); ++i) {
+    scorer.products_row(i, products.data());
+    for (int j = 0; j < i; ++j) {
+      const tarvo::LociMask m = t.samples[std::size_t(i)].loci & t.samples[std::size_t(j)].loci;
+      if (m == 0) continue;
+      ASSERT_EQ(tarvo::PairScorer::score_of_product(products[std::size_t(j)]),
+                scorer.score(i, j, m));
+    }
+  }
+}
+
+}  // namespace

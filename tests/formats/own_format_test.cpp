@@ -1,0 +1,173 @@
+// The spreadsheet genotype reader: layouts it must read alike, missing
+// genotypes, the -m rule and the errors with the values their messages need.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tarvo/error.h"
+#include "tarvo/formats.h"
+
+namespace {
+
+using tarvo::Error;
+using tarvo::ErrorCode;
+using tarvo::GenotypeReadSettings;
+using tarvo::GenotypeTable;
+
+GenotypeTable read(const std::string& text, const GenotypeReadSettings& settings = {}) {
+  std::istringstream in(text);
+  return tarvo::read_own_format(in, settings);
+}
+
+Error error_of(const std::string& text, const GenotypeReadSettings& settings = {}) {
+  try {
+    (void)read(text, settings);
+  } catch (const Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error for\n" << text;
+  return Error(ErrorCode::NoLoci);
+}
+
+// Loci, populations as name@first-end, samples as name pP mM: alleles.
+std::string summary(const GenotypeTable& t) {
+  std::string s = "loci";
+  for (const auto& name : t.locus_names) s += " " + name;
+  s += "\npops";
+  for (const auto& p : t.populations)
+    s += " " + p.name + "@" + std::to_string(p.first) + "-" + std::to_string(p.end);
+  s += "\n";
+  for (int i = 0; i < t.size(); ++i) {
+    const auto& smp = t.samples[std::size_t(i)];
+    s += smp.name + " p" + std::to_string(smp.population) + " m" + std::to_string(smp.loci) + ":";
+    for (int a = 0; a < 2 * t.loci(); ++a) s += " " + std::to_string(t.row(i)[a]);
+    s += "\n";
+  }
+  return s;
+}
+
+std::string crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) c == '\n' ? out += "\r\n" : out += c;
+  return out;
+}
+
+std::string small(const std::string& sep) {
+  return "ID,L1,L1,L2,L2\n" + sep + ",North\nS1,200,203,301,301\nS2,200,200,0,0\n" + sep +
+         ",South\nS3,203,207,299,301\n";
+}
+
+TEST(OwnFormat, ReadsEveryLayoutAlike) {
+  const std::string base = small("POP");
+  GenotypeReadSettings pop_case;
+  pop_case.separator = "Pop";
+  const std::vector<std::pair<std::string, GenotypeReadSettings>> cases = {
+      {base, {}},
+      {crlf(base), {}},
+      {"\n" + base.substr(0, base.size() - 1), {}},
+      {"ID, L1 , L1,L2,L2\n\nPOP,North\n   \nS1,200,203,301,301\r\nS2,200,200,0,0\n\r\n"
+       "POP, South Side\nS3,203,207,299,301",
+       {}},
+      {small("Pop"), pop_case},
+  };
+  for (const auto& [text, settings] : cases) {
+    EXPECT_EQ(summary(read(text, settings)),
+              "loci L1 L2\npops North@0-2 South@2-3\nS1 p0 m3: 200 203 301 301\n"
+              "S2 p0 m1: 200 200 0 0\nS3 p1 m3: 203 207 299 301\n")
+        << text;
+  }
+}
+
+TEST(OwnFormat, MissingGenotypes) {
+  // Either allele 0 makes the locus missing; only the literal "0" against a
+  // non-missing text is refused.
+  const auto mask = [](const std::string& a, const std::string& b) {
+    return read("ID,L1,L1,L2,L2\nPOP\nS1," + a + "," + b + ",1,1\n").samples[0].loci;
+  };
+  EXPECT_EQ(mask("0", "0"), 2u);
+  EXPECT_EQ(mask("00", "203"), 2u);
+  EXPECT_EQ(mask("5", "7"), 3u);
+  EXPECT_EQ(mask("", ""), 2u);  // empty fields read as 0
+  const Error e = error_of("ID,L1,L1,L2,L2\nPOP,A\nS1,1,1,1,1\n\nS2,1,1,0,7\n");
+  EXPECT_EQ(e.code(), ErrorCode::HalfMissingGenotype);
+  EXPECT_EQ(e.details().name, "7");
+  EXPECT_EQ(e.details().sample, "S2");
+  EXPECT_EQ(e.details().locus, "L2");
+  EXPECT_EQ(e.details().text, "S2,1,1,0,7\n");
+  EXPECT_EQ(e.details().line, 3);  // samples + population + 2, blank lines not counted
+}
+
+TEST(OwnFormat, ErrorsCarryTheirValues) {
+  const std::string head = "ID,L1,L1,L2,L2\n";
+  Error e = error_of(head + "POP\nS1,1,1\n");
+  EXPECT_EQ(e.code(), ErrorCode::AllelePairCount);
+  EXPECT_EQ(e.details().count, 1);
+  EXPECT_EQ(e.details().limit, 2);
+  EXPECT_EQ(e.details().locus, "L2");
+  EXPECT_EQ(error_of(head + "POP\nS1,1,1,1,1,1,1\n").details().locus, "");
+
+  e = error_of(head + "S1,1,1,1,1\n");
+  EXPECT_EQ(e.code(), ErrorCode::SeparatorMissing);
+  EXPECT_EQ(e.details().count, -1);
+  EXPECT_EQ(error_of(head + "POP\nPOP\nS1,1,1,1,1\n").code(), ErrorCode::EmptyPopulation);
+
+  e = error_of("ID,L1,L1,L2,L3\n");
+  EXPECT_EQ(e.code(), ErrorCode::LocusNamesDiffer);
+  EXPECT_EQ(e.details().name, "L2");
+  EXPECT_EQ(e.details().other, "L3");
+  EXPECT_EQ(e.details().count, 2);
+
+  e = error_of(head + "POP\nS1,1,1,1,-1\n");
+  EXPECT_EQ(e.code(), ErrorCode::NotANumber);
+  EXPECT_EQ(e.details().text, "-1");
+  EXPECT_EQ(e.details().character, '-');
+  EXPECT_EQ(e.details().line, 3);
+  EXPECT_EQ(e.details().field, 5);
+  e = error_of(head + "POP\nS1,1,2147483648,1,1\n");
+  EXPECT_EQ(e.code(), ErrorCode::NumberTooLarge);
+  EXPECT_EQ(e.details().field, 3);
+  EXPECT_EQ(read(head + "POP\nS1,1,2147483647,1,1\n").row(0)[1], 2147483647);
+
+  GenotypeReadSettings two;
+  two.max_samples = 2;
+  e = error_of(head + "POP\nS1,1,1,1,1\nS2,1,1,1,1\nS3,1,1,1,1\n", two);
+  EXPECT_EQ(e.code(), ErrorCode::TooManySamples);
+  EXPECT_EQ(e.details().count, 3);
+  EXPECT_EQ(e.details().text, "S3,1,1,1,1\n");
+}
+
+TEST(OwnFormat, LineLimitIsStrMinusOneCharacters) {
+  const auto file = [](int width) {
+    std::string sample = "S1,1,1";
+    sample += std::string(std::size_t(width - 1 - int(sample.size())), ' ') + "\n";
+    return "ID,L1,L1\nPOP\n" + sample;
+  };
+  EXPECT_EQ(read(file(tarvo::STR - 1)).size(), 1);
+  const Error e = error_of(file(tarvo::STR));
+  EXPECT_EQ(e.code(), ErrorCode::LineTooLong);
+  EXPECT_EQ(e.details().line, 3);
+}
+
+TEST(OwnFormat, MinimumSizeDropsClosedPopulations) {
+  // Sizes 1, 1, 2, 1: the first and last are kept whatever their size; the
+  // second is dropped and its index reused by the third.
+  std::string text = "ID,L1,L1\n";
+  int n = 0;
+  for (int p = 0; p < 4; ++p) {
+    text += "POP,P" + std::to_string(p) + "\n";
+    for (int i = 0; i < (p == 2 ? 2 : 1); ++i) text += "S" + std::to_string(++n) + ",1,1\n";
+  }
+  std::vector<std::string> dropped;
+  GenotypeReadSettings settings;
+  settings.min_population = 2;
+  settings.on_population_dropped = [&](const std::string& name) { dropped.push_back(name); };
+  const GenotypeTable t = read(text, settings);
+  EXPECT_EQ(dropped, std::vector<std::string>{"P1"});
+  EXPECT_EQ(summary(t),
+            "loci L1\npops P0@0-1 P2@1-3 P3@3-4\nS1 p0 m1: 1 1\nS3 p1 m1: 1 1\n"
+            "S4 p1 m1: 1 1\nS5 p2 m1: 1 1\n");
+}
+
+}  // namespace
