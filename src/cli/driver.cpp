@@ -108,8 +108,9 @@ void input_reports(Run& run) {
                                counted ? o.genotype_file.value : o.frequency_file.value);
   run.files.freq.flush();
   if (!usable) {
-    run.console.log_then_out("\n\nSTOPPING RUN: Due to all alleles in at least one loci having "
-                             "all missing values \n\n");
+    run.console.log_then_out(
+        "\n\nSTOPPING RUN: Due to all alleles in at least one loci having "
+        "all missing values \n\n");
     stop(1);
   }
   stage_file_line(run, "Report missing loci combinations in reference data.", Output::Miss, "\n");
@@ -117,8 +118,7 @@ void input_reports(Run& run) {
                                   d.reference.size());
   run.files.miss.flush();
   if (!o.frequency_file.given) {
-    stage_file_line(run, "Create locus/allele frequency file for TARVO input.", Output::Loci,
-                    "\n");
+    stage_file_line(run, "Create locus/allele frequency file for TARVO input.", Output::Loci, "\n");
     write_frequency_file(run.files.loci, d.frequencies);
     run.files.loci.flush();
     if (o.create_only) stop(1);
@@ -160,10 +160,9 @@ void first_iteration(Run& run) {
   run.data = load_data(load_context(run));
   input_reports(run);
 
-  stage_text(run,
-             format("\nSTAGE %2d: Finding false positive distribution using %d simulated data "
-                    "sets.\n",
-                    run.stage, o.sets.value));
+  stage_text(run, format("\nSTAGE %2d: Finding false positive distribution using %d simulated data "
+                         "sets.\n",
+                         run.stage, o.sets.value));
   run.console.out("          Please wait\n");
   CalibrationSettings settings;
   settings.sets = o.sets.value;
@@ -192,8 +191,8 @@ void estimate_cells_stage(Run& run, int z, int iteration, int matches) {
     settings.retype_error = o.retype_error();
     settings.effective_total = run.scan.levels[level].effective;
     settings.pooled = run.populations() <= 1;
-    run.cells = estimate_cells(*run.scorer, std::span(run.scan.pairs).first(stored), settings,
-                               run.rng);
+    run.cells =
+        estimate_cells(*run.scorer, std::span(run.scan.pairs).first(stored), settings, run.rng);
   }
   run.plan_rows = static_cast<int>(run.cells.plan.size());
   std::ostringstream text;
@@ -214,11 +213,10 @@ StandardErrorObserver progress(Run& run, int iteration) {
   const int runs = run.options.runs.value;
   const bool one_iteration = run.options.iterations.value == 1;
   observer.on_run = [&run, runs, one_iteration, iteration](int r) {
-    run.console.out_then_log(
-        one_iteration
-            ? format("\n          run=%2d/%d", r + 1, runs)
-            : format("\n          Convergence_iteration=%d      run=%2d/%d", iteration + 1, r + 1,
-                     runs));
+    run.console.out_then_log(one_iteration
+                                 ? format("\n          run=%2d/%d", r + 1, runs)
+                                 : format("\n          Convergence_iteration=%d      run=%2d/%d",
+                                          iteration + 1, r + 1, runs));
   };
   observer.on_row = [&run](const PlantedRow& row) {
     const auto name = [&run](int p) {
@@ -226,12 +224,14 @@ StandardErrorObserver progress(Run& run, int iteration) {
     };
     const int a = row.cell.later, b = row.cell.earlier;
     if (row.recaptures < 0 && row.plan_rows == 1)
-      run.console.log_then_out(format(
-          "    No matches found:   Recap estimate is %d parent-offspring pairs \n", row.recaptures));
+      run.console.log_then_out(
+          format("    No matches found:   Recap estimate is %d parent-offspring pairs \n",
+                 row.recaptures));
     else if (row.recaptures < 0)
-      run.console.log_then_out(format("    No matches found:   Recap estimate is %d "
-                                      "parent-offspring pairs in populations %d (%s) and %d (%s)\n",
-                                      row.recaptures, a + 1, name(a), b + 1, name(b)));
+      run.console.log_then_out(
+          format("    No matches found:   Recap estimate is %d "
+                 "parent-offspring pairs in populations %d (%s) and %d (%s)\n",
+                 row.recaptures, a + 1, name(a), b + 1, name(b)));
     else if (row.plan_rows == 1)
       run.console.log_then_out(
           format("  (Simulating %3d recaptures) %5.2f", row.recaptures, row.expected));
@@ -280,8 +280,7 @@ void level_note(Run& run, int z, const LevelSearch::Step& step) {
     report::try_another_note(text, step.next, z, run.ladder, sets, o.iterations.value > 1);
   } else if (step.note == LevelSearch::Note::Converged) {
     LevelTable reference{};
-    for (std::size_t k = 0; k < reference.size(); ++k)
-      reference[k] = run.scan.levels[k].recaptures;
+    for (std::size_t k = 0; k < reference.size(); ++k) reference[k] = run.scan.levels[k].recaptures;
     report::converged_note(text, run.search, step.note_level, run.ladder, reference, sets);
   }
   run.files.stat << text.str();
@@ -301,8 +300,7 @@ int simulate_errors(Run& run, int z, int iteration) {
                                         run.cells.plan, error_settings(run, z), run.rng,
                                         progress(run, iteration));
   const std::size_t level = std::size_t(z);
-  run.search.record(z, run.errors.se[level],
-                    run.errors.sums.recaptures.sum[level] / o.runs.value);
+  run.search.record(z, run.errors.se[level], run.errors.sums.recaptures.sum[level] / o.runs.value);
   report::Table2Input table;
   table.errors = &run.errors;
   table.calibration = &run.calibration;
@@ -390,7 +388,8 @@ void clusters_and_composites(Run& run, int grouped) {
     report::cluster_listing(run.files.pair, clusters, run.data.reference);
     run.files.pair.flush();
     if (o.composites) {
-      const std::vector<std::int32_t> composites = composite_genotypes(clusters, run.data.reference);
+      const std::vector<std::int32_t> composites =
+          composite_genotypes(clusters, run.data.reference);
       const std::string& name = o.output(Output::Join);
       std::ofstream out(name, std::ios::out | std::ios::trunc | std::ios::binary);
       if (!out) {
@@ -401,8 +400,7 @@ void clusters_and_composites(Run& run, int grouped) {
       write_composite_file(out, run.data.reference, clusters, composites, o.separator.value);
     }
   }
-  if (o.composites)
-    stage_file_line(run, "Write composite genotype file to:", Output::Join, "\n");
+  if (o.composites) stage_file_line(run, "Write composite genotype file to:", Output::Join, "\n");
 }
 
 // One iteration at level z; returns the level of the next one (z itself when

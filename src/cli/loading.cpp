@@ -23,18 +23,19 @@ GenotypeTable read_genotype_file(const LoadContext& c) {
   const Options& o = c.options;
   std::ifstream in = open_input(c, o.genotype_file.value);
   if (!in) {
-    c.console.err(format("read_base_pairs: Cannot open input file <%s>\n",
-                         o.genotype_file.value.c_str()));
+    c.console.err(
+        format("read_base_pairs: Cannot open input file <%s>\n", o.genotype_file.value.c_str()));
     throw Exit{1};
   }
   GenotypeReadSettings settings;
   settings.separator = o.separator.value;
   settings.min_population = o.min_population.given ? o.min_population.value : 0;
   settings.on_population_dropped = [&](const std::string& name) {
-    c.console.log_then_out(format("Block %s deleted as it had < m_value=%d\n", name.c_str(),
-                                  o.min_population.value));
+    c.console.log_then_out(
+        format("Block %s deleted as it had < m_value=%d\n", name.c_str(), o.min_population.value));
   };
-  GenotypeTable table = read_genotypes(in, o.own_format ? GenotypeFormat::Own : GenotypeFormat::Genepop, settings);
+  GenotypeTable table =
+      read_genotypes(in, o.own_format ? GenotypeFormat::Own : GenotypeFormat::Genepop, settings);
   c.reading.clear();
   return table;
 }
@@ -102,9 +103,10 @@ GenotypeTable simulated_table(const Options& o, const std::vector<std::string>& 
 void simulated_data_lines(const LoadContext& c, const GenotypeTable& table) {
   const Options& o = c.options;
   report::Console& con = c.console;
-  con.log_then_out(format("STAGE %2d: Writing simulated reference genotypes to:                     "
-                          "FILE: \"%s\"\n",
-                          c.stage, o.output(Output::Simm).c_str()));
+  con.log_then_out(
+      format("STAGE %2d: Writing simulated reference genotypes to:                     "
+             "FILE: \"%s\"\n",
+             c.stage, o.output(Output::Simm).c_str()));
   const int n = table.size();
   const int R = o.recaptures.value;
   const int pops = static_cast<int>(table.populations.size());
@@ -113,9 +115,10 @@ void simulated_data_lines(const LoadContext& c, const GenotypeTable& table) {
     con.log_then_out(
         format("          This reference data has %d samples containing %d recaptures.\n", n, R));
   else
-    con.log_then_out(format("          This reference data has %d samples containing %d "
-                            "recaptures in %d %s.\n",
-                            n, R, pops, m == 3 || m == 7 ? "populations" : "population(s)"));
+    con.log_then_out(
+        format("          This reference data has %d samples containing %d "
+               "recaptures in %d %s.\n",
+               n, R, pops, m == 3 || m == 7 ? "populations" : "population(s)"));
   if (m == 3 || m == 4 || m == 7 || m == 8) {
     con.log_then_out(format("          Missing loci combinations randomly sampled using Y=%4.2f\n",
                             o.score_fraction()));
@@ -134,15 +137,18 @@ void relationships(const LoadContext& c, const GenotypeTable& table, int R) {
   if (R == 0) return;
   const std::string rule = "          ___________________________________________\n";
   report::Console& con = c.console;
-  const std::string heading = "          List of pairwise matches\n"
-                              "          Sample_1               Sample_2\n";
+  const std::string heading =
+      "          List of pairwise matches\n"
+      "          Sample_1               Sample_2\n";
   con.log("\n\n          Simulated relationships:\n" + rule + heading + rule);
   con.out("\n          Simulated relationships:\n" + rule + heading + rule);
   const int n = table.size();
-  for (int t = 0; t < R; ++t)
+  for (int t = 0; t < R; ++t) {
+    const int copy = n - R + t;
     con.out_then_log(format("          %-20s   %-20s\n",
-                            table.samples[std::size_t(n - R + t)].name.c_str(),
+                            table.samples[std::size_t(copy)].name.c_str(),
                             table.samples[std::size_t(t)].name.c_str()));
+  }
   con.out(rule);
   con.log(rule);
 }
@@ -152,8 +158,8 @@ void relationships(const LoadContext& c, const GenotypeTable& table, int R) {
 void simulate(const LoadContext& c, GenotypeTable& table, FrequencyTable& freqs) {
   const Options& o = c.options;
   simulated_data_lines(c, table);
-  const AlleleCounts counts = simulate_reference(table, o.recaptures.value, o.retype_error(),
-                                                 freqs, c.rng);
+  const AlleleCounts counts =
+      simulate_reference(table, o.recaptures.value, o.retype_error(), freqs, c.rng);
   relationships(c, table, o.recaptures.value);
   for (std::size_t k = 0; k < freqs.loci.size(); ++k) {
     LocusFrequencies& locus = freqs.loci[k];
@@ -168,7 +174,8 @@ void simulate(const LoadContext& c, GenotypeTable& table, FrequencyTable& freqs)
   const std::string& name = o.output(Output::Simm);
   std::ofstream out(name, std::ios::out | std::ios::trunc | std::ios::binary);
   if (!out) {
-    c.console.log_then_out(format("print_genotype_data: Cannot open output file %s\n", name.c_str()));
+    c.console.log_then_out(
+        format("print_genotype_data: Cannot open output file %s\n", name.c_str()));
     throw Exit{255};
   }
   out << text.str();
@@ -178,17 +185,19 @@ void simulate(const LoadContext& c, GenotypeTable& table, FrequencyTable& freqs)
 LoadedData load_with_frequency_file(const LoadContext& c) {
   const Options& o = c.options;
   report::Console& con = c.console;
-  con.log_then_out(format("Reading allele frequencies from:                              FILE: "
-                          "\"%s\"\n",
-                          o.frequency_file.value.c_str()));
+  con.log_then_out(
+      format("Reading allele frequencies from:                              FILE: "
+             "\"%s\"\n",
+             o.frequency_file.value.c_str()));
   LoadedData data;
   data.frequencies = read_frequencies(c);
   const int nloci = data.frequencies.size();
   const int M = o.simulated_samples.value + o.second_population.value;
   if (c.model == Model::AnalyseWithFrequencies) {
-    con.log_then_out(format("          Reading allele base pairs for match analysis from:       "
-                            "     FILE: \"%s\" \n",
-                            o.genotype_file.value.c_str()));
+    con.log_then_out(
+        format("          Reading allele base pairs for match analysis from:       "
+               "     FILE: \"%s\" \n",
+               o.genotype_file.value.c_str()));
     con.log_then_out(o.own_format
                          ? "          TARVO spreadsheet format assumed for reading base pairs \n"
                          : "          GENEPOP format assumed for reading base pairs. \n");
@@ -204,12 +213,13 @@ LoadedData load_with_frequency_file(const LoadContext& c) {
   std::vector<LociMask> masks;
   GenotypeTable read;
   if (c.model == Model::SimulateWithFileMasks || c.model == Model::CreateWithFileMasks) {
-    con.log_then_out(format("          Reading alleles for bootstrapping loci combinations:     "
-                            "     FILE: \"%s\" \n",
-                            o.genotype_file.value.c_str()));
-    con.log_then_out(o.own_format
-                         ? "          TARVO input format assumed.\n"
-                         : "          GENEPOP input format assumed with '-f' flag on command line.\n");
+    con.log_then_out(
+        format("          Reading alleles for bootstrapping loci combinations:     "
+               "     FILE: \"%s\" \n",
+               o.genotype_file.value.c_str()));
+    con.log_then_out(
+        o.own_format ? "          TARVO input format assumed.\n"
+                     : "          GENEPOP input format assumed with '-f' flag on command line.\n");
     read = read_genotype_file(c);
     same_loci(c, nloci, read.loci());
     samples_read(c, read.size(), nloci);
@@ -227,9 +237,10 @@ LoadedData load_with_frequency_file(const LoadContext& c) {
 
 LoadedData load_from_genotype_file(const LoadContext& c) {
   const Options& o = c.options;
-  c.console.log_then_out(format("Reading allele base pairs for match analysis from:            "
-                                "FILE: \"%s\" \n",
-                                o.genotype_file.value.c_str()));
+  c.console.log_then_out(
+      format("Reading allele base pairs for match analysis from:            "
+             "FILE: \"%s\" \n",
+             o.genotype_file.value.c_str()));
   c.console.log_then_out(o.own_format
                              ? "          TARVO spreadsheet format assumed for reading alleles \n"
                              : "          GENEPOP format assumed for reading alleles. \n");
@@ -245,9 +256,9 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
   const int M = o.simulated_samples.value + o.second_population.value;
   const bool drawn_masks =
       c.model == Model::SimulateFromGenotypes || c.model == Model::CreateFromGenotypes;
-  const std::vector<LociMask> masks = drawn_masks
-                                          ? random_masks(M, read.loci(), o.score_percent.value, c.rng)
-                                          : resample_masks(M, read.masks(), c.rng);
+  const std::vector<LociMask> masks =
+      drawn_masks ? random_masks(M, read.loci(), o.score_percent.value, c.rng)
+                  : resample_masks(M, read.masks(), c.rng);
   data.patterns = tally_patterns(masks);
   data.reference = simulated_table(o, read.locus_names, masks, &read);
   simulate(c, data.reference, data.frequencies);
@@ -269,8 +280,8 @@ bool detect_own_format(const LoadContext& c) {
 }
 
 LoadedData load_data(const LoadContext& c) {
-  LoadedData data = counts_frequencies(c.model) ? load_from_genotype_file(c)
-                                                : load_with_frequency_file(c);
+  LoadedData data =
+      counts_frequencies(c.model) ? load_from_genotype_file(c) : load_with_frequency_file(c);
   c.console.log_then_out("\n");
   return data;
 }

@@ -27,21 +27,26 @@ struct Writer {
 };
 
 void separator_missing(const Writer& w, const ErrorDetails& d, const MessageContext& c) {
-  w.err("\n          In '-1 FILE' must define population structure immediately after allele "
-        "header line with loci names\n");
-  w.err(format("          It appears that population number %lld has no samples. Is this "
-               "correct?\n",
-               d.count));
-  w.err(format("          It appears that population separator <%s> was not read in data. "
-               "Please check.\n",
-               c.separator.c_str()));
+  w.err(
+      "\n          In '-1 FILE' must define population structure immediately after allele "
+      "header line with loci names\n");
+  w.err(
+      format("          It appears that population number %lld has no samples. Is this "
+             "correct?\n",
+             d.count));
+  w.err(
+      format("          It appears that population separator <%s> was not read in data. "
+             "Please check.\n",
+             c.separator.c_str()));
   if (c.separator_given)
-    w.err(format("          The population separator defined in command line using '-k' was "
-                 "<%s>. Is this correct?\n",
-                 c.separator.c_str()));
+    w.err(
+        format("          The population separator defined in command line using '-k' was "
+               "<%s>. Is this correct?\n",
+               c.separator.c_str()));
   else
-    w.err("          Is the population separator POP used in your data. If not change using "
-          "-k option.\n");
+    w.err(
+        "          Is the population separator POP used in your data. If not change using "
+        "-k option.\n");
   w.err("          \n\n [name_of_population] is optional.  Example run file: \n \n");
   w.err(" This first line is required and can contain a description of data contents\n");
   w.err(" Locus1, Locus2, Locus3 \n");
@@ -64,9 +69,10 @@ void genotype_lines(const Writer& w, ErrorCode code, const ErrorDetails& d) {
     w.err(format(" <%s>\n", d.name.c_str()));
   } else {
     w.err(format("\n\n%s\n", under87.c_str()));
-    w.err(format("Loci pairs (%lld) in current line do not match in number with those in header "
-                 "file (%lld)\n",
-                 d.count, d.limit));
+    w.err(
+        format("Loci pairs (%lld) in current line do not match in number with those in header "
+               "file (%lld)\n",
+               d.count, d.limit));
     w.err(format("%s\n", under87.c_str()));
   }
   w.err(format("       Animal name is: %s\n", d.sample.c_str()));
@@ -79,11 +85,14 @@ void genotype_lines(const Writer& w, ErrorCode code, const ErrorDetails& d) {
 bool layout_error(const Writer& w, const Error& e, const MessageContext& c) {
   const ErrorDetails& d = e.details();
   switch (e.code()) {
-    case ErrorCode::SeparatorMissing: separator_missing(w, d, c); return true;
+    case ErrorCode::SeparatorMissing:
+      separator_missing(w, d, c);
+      return true;
     case ErrorCode::LineTooLong:
-      w.err(format("Need to increase size of STR=%d and recompile to read to end of line in file "
-                   "%s\n",
-                   STR, c.file.c_str()));
+      w.err(
+          format("Need to increase size of STR=%d and recompile to read to end of line in file "
+                 "%s\n",
+                 STR, c.file.c_str()));
       w.err(format("Last line read was %d\n", d.line));
       return true;
     case ErrorCode::LocusNameTooLong:
@@ -101,7 +110,9 @@ bool layout_error(const Writer& w, const Error& e, const MessageContext& c) {
       w.err(format("Read first allele but could not find second allele (%s)\n", d.name.c_str()));
       w.err(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
       return true;
-    case ErrorCode::NoLoci: w.err("No loci pairs were read in first line\n"); return true;
+    case ErrorCode::NoLoci:
+      w.err("No loci pairs were read in first line\n");
+      return true;
     case ErrorCode::SampleNameTooLong:
       w.err(format("Sample names can only be read with %d characters. \n", SOA));
       w.err("Need to increase size of SOA and recompile OR reduce length of name\n");
@@ -112,7 +123,8 @@ bool layout_error(const Writer& w, const Error& e, const MessageContext& c) {
       w.err(format("Maximum populations in this compiled program is:  BLOCK=%d\n", BLOCK));
       w.err("Need to increase BLOCK parameter in tarvo.h and recompile\n");
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -128,17 +140,21 @@ bool sample_error(const Writer& w, const Error& e) {
       w.err(format("read_base_pairs: Need to increase size of NOL=%d to read more loci\n", NOL));
       return true;
     case ErrorCode::HalfMissingGenotype:
-    case ErrorCode::AllelePairCount: genotype_lines(w, e.code(), d); return true;
+    case ErrorCode::AllelePairCount:
+      genotype_lines(w, e.code(), d);
+      return true;
     case ErrorCode::TooManySamples:
-      w.err(format("read_base_pairs: Need to increase size of ANIM=%d to read more genotype "
-                   "records\n",
-                   ANIM));
+      w.err(
+          format("read_base_pairs: Need to increase size of ANIM=%d to read more genotype "
+                 "records\n",
+                 ANIM));
       w.err(format("   Last line read was : %s", d.text.c_str()));
       w.err(format("   Samples read so far: %lld", d.count));
       return true;
     case ErrorCode::EmptyPopulation:
-      w.err("\n          Make sure data is in TARVO format or use '-f' option to define GENEPOP "
-            "data format \n\n");
+      w.err(
+          "\n          Make sure data is in TARVO format or use '-f' option to define GENEPOP "
+          "data format \n\n");
       return true;
     case ErrorCode::LocusNamesDiffer:
       w.log_block({format("          Pair of allele names do not match (%s) (%s) in first line "
@@ -147,24 +163,27 @@ bool sample_error(const Writer& w, const Error& e) {
                    "          Make sure data is in TARVO format or use '-f' option to define "
                    "GENEPOP data format \n\n"});
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
 void empty_populations(const Writer& w, const ErrorDetails& d) {
-  w.log_block({"OK OK\n", "Pairwise comparisons need more than 1 animal per data block\n",
-               "1 animal per data block is allowed but is only meaningfull when compared to "
-               "other blocks\n",
-               "To help you even more here are the names of data blocks that have < 1 sample in "
-               "them\n\n",
-               "     No.   Name of data block\n",
+  const std::string alone =
+      "1 animal per data block is allowed but is only meaningfull when compared to other "
+      "blocks\n";
+  const std::string names =
+      "To help you even more here are the names of data blocks that have < 1 sample in them\n\n";
+  w.log_block({"OK OK\n", "Pairwise comparisons need more than 1 animal per data block\n", alone,
+               names, "     No.   Name of data block\n",
                "     ________________________________________\n"});
   for (std::size_t p = 0; p < d.names.size(); ++p)
-    w.log_out(format("     %1d     %s\n", p < d.counts.size() ? d.counts[p] : 0,
-                     d.names[p].c_str()));
-  w.log_block({"\n\nI just want to let you know that I am not going to CRASH.\n",
-               "I am simply going to STOP on my own accord to give you time to correct your data "
-               "input file.\n",
+    w.log_out(
+        format("     %1d     %s\n", p < d.counts.size() ? d.counts[p] : 0, d.names[p].c_str()));
+  const std::string stop =
+      "I am simply going to STOP on my own accord to give you time to correct your data input "
+      "file.\n";
+  w.log_block({"\n\nI just want to let you know that I am not going to CRASH.\n", stop,
                "Keep up the good work!\n"});
 }
 
@@ -192,17 +211,22 @@ bool genepop_error(const Writer& w, const Error& e) {
                    format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str())});
       return true;
     case ErrorCode::GenotypeWidth:
-      w.log_out(format("Must have 4 or 6 integer characters per set of alleles. Read %lld "
-                       "integers in line %d.\n",
-                       d.count, d.line));
+      w.log_out(
+          format("Must have 4 or 6 integer characters per set of alleles. Read %lld "
+                 "integers in line %d.\n",
+                 d.count, d.line));
       return true;
     case ErrorCode::GenotypeCount:
-      w.log_out(format("No. of loci names (%lld) is different from No. of alleles (%lld) in line "
-                       "(%d)\n",
-                       d.limit, d.count, d.line));
+      w.log_out(
+          format("No. of loci names (%lld) is different from No. of alleles (%lld) in line "
+                 "(%d)\n",
+                 d.limit, d.count, d.line));
       return true;
-    case ErrorCode::EmptyPopulations: empty_populations(w, d); return true;
-    default: return false;
+    case ErrorCode::EmptyPopulations:
+      empty_populations(w, d);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -211,46 +235,52 @@ bool field_error(const Writer& w, const Error& e, const MessageContext& c) {
   const char* file = c.file.c_str();
   switch (e.code()) {
     case ErrorCode::NotANumber:
-      w.log_out(format("\ncheck_int: Non-numeric character (or '.' or '-') read in line %d (field "
-                       "%d ) \n",
-                       d.line, d.field));
+      w.log_out(
+          format("\ncheck_int: Non-numeric character (or '.' or '-') read in line %d (field "
+                 "%d ) \n",
+                 d.line, d.field));
       w.log_out(format("           Character found --> %c <--  in \"%s\"\n", d.character,
                        d.text.c_str()));
       w.log_out(format("           Please check input file \"%s\".\n", file));
       return true;
     case ErrorCode::NumberTooLarge:
-      w.log_out(format("\ncheck_int: Number too large read in line %d (field %d ) \n", d.line,
-                       d.field));
+      w.log_out(
+          format("\ncheck_int: Number too large read in line %d (field %d ) \n", d.line, d.field));
       w.log_out(format("           Number found --> %s <--\n", d.text.c_str()));
       w.log_out(format("           Please check input file \"%s\".\n", file));
       return true;
     case ErrorCode::TwoDecimalPoints:
-      w.log_out(format("\ncheck_double: Single number had more than one decimal digit '.' in line "
-                       "%d (field %d)\n",
-                       d.line, d.field));
+      w.log_out(
+          format("\ncheck_double: Single number had more than one decimal digit '.' in line "
+                 "%d (field %d)\n",
+                 d.line, d.field));
       w.log_out(format("              Number found --> %s <-- \n", d.text.c_str()));
       w.log_out(format("              Please check input file <%s>.\n", file));
       return true;
     case ErrorCode::NotADecimal:
-      w.log_out(format("\ncheck_double: Non-numeric character read in line %d (field %d)\n",
-                       d.line, d.field));
+      w.log_out(format("\ncheck_double: Non-numeric character read in line %d (field %d)\n", d.line,
+                       d.field));
       w.log_out(format("              Character found --> %c <-- \n", d.character));
       w.log_out(format("              Please check input file <%s>.\n", file));
       return true;
     case ErrorCode::TabsAndCommas:
-      w.log_out("Found both comma's and tabs in input file.  Can accept csv format or tab "
-                "separated fields but not both.");
+      w.log_out(
+          "Found both comma's and tabs in input file.  Can accept csv format or tab "
+          "separated fields but not both.");
       return true;
     case ErrorCode::TooFewLines:
-      w.out_log(format("Number of lines read in file %s was %lld\nThis is too few lines and "
-                       "program is exiting for you to check",
-                       file, d.count));
+      w.out_log(
+          format("Number of lines read in file %s was %lld\nThis is too few lines and "
+                 "program is exiting for you to check",
+                 file, d.count));
       return true;
     case ErrorCode::NoCommaInLine4:
-      w.out("No comma found in line 4 and cannot detect if your data is in GENEPOP or TARVO "
-            "format.\nPlease read manual.\n");
+      w.out(
+          "No comma found in line 4 and cannot detect if your data is in GENEPOP or TARVO "
+          "format.\nPlease read manual.\n");
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -262,9 +292,10 @@ bool frequency_error(const Writer& w, const Error& e, const MessageContext& c) {
   const ErrorDetails& d = e.details();
   switch (e.code()) {
     case ErrorCode::FrequencyLineTooLong:
-      w.log_out(format("Need to increase size of STR=%d to %lld so all characters can be read in "
-                       "line %d of file %s\n",
-                       STR, d.count, d.line, c.file.c_str()));
+      w.log_out(
+          format("Need to increase size of STR=%d to %lld so all characters can be read in "
+                 "line %d of file %s\n",
+                 STR, d.count, d.line, c.file.c_str()));
       return true;
     case ErrorCode::FrequencyTooManyLoci:
       w.log_out(format("Need to increase dimension for number of loci (NOL=%d) \n", NOL));
@@ -273,34 +304,38 @@ bool frequency_error(const Writer& w, const Error& e, const MessageContext& c) {
       w.log_out(format("Need to increase size of NOA=%d to read more alleles \n", NOA));
       return true;
     case ErrorCode::AllelesNotAscending:
-      w.out_log(format("\nread_allele_freq: Alleles of locus %s must be in ascending order "
-                       "(line=%d)\n",
-                       d.locus.c_str(), d.line));
+      w.out_log(
+          format("\nread_allele_freq: Alleles of locus %s must be in ascending order "
+                 "(line=%d)\n",
+                 d.locus.c_str(), d.line));
       please_check(w, c);
       return true;
     case ErrorCode::FrequencyCount:
-      w.out_log(format("\nread_allele_freq: Locus %s has %lld alleles but %lld frequencies in "
-                       "line=%d\n",
-                       d.locus.c_str(), d.limit, d.count, d.line));
+      w.out_log(
+          format("\nread_allele_freq: Locus %s has %lld alleles but %lld frequencies in "
+                 "line=%d\n",
+                 d.locus.c_str(), d.limit, d.count, d.line));
       please_check(w, c);
       return true;
     case ErrorCode::FrequencySum:
-      w.out(format("\nread_allele_freq: Allele frequecies in line=%d do not add up to one (total "
-                   "frequency is %f)\n",
-                   d.line, d.number));
+      w.out(
+          format("\nread_allele_freq: Allele frequecies in line=%d do not add up to one (total "
+                 "frequency is %f)\n",
+                 d.line, d.number));
       w.out(format("                  Please check input file <%s>.\n", c.file.c_str()));
       return true;
     case ErrorCode::NoFrequencyLine:
       w.out_log(format("\nread_allele_freq: Locus %s has no frequency line in file <%s>\n",
                        d.locus.c_str(), c.file.c_str()));
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
 void unknown_allele(const Writer& w, const ErrorDetails& d, const MessageContext& c) {
-  const std::string first = format("locusBinarySearch() Did not find allele <%lld> in locus <%s> \n",
-                                   d.value, d.locus.c_str());
+  const std::string first = format(
+      "locusBinarySearch() Did not find allele <%lld> in locus <%s> \n", d.value, d.locus.c_str());
   const std::string second = format("Alleles at locus number %lld were\n", d.count + 1);
   w.log_block({first, second});
   const auto locus = static_cast<std::size_t>(d.count);
@@ -330,21 +365,24 @@ void capacity(const Writer& w, const ErrorDetails& d) {
   std::vector<std::string> lines;
   if (d.count == 1) {
     lines.emplace_back("\n\nsim_individual_match_genotypes:\n");
-    lines.push_back(format("\nWarning 1: high density of recaptures in blocks - may have "
-                           "overwritten some pair matches blockpos[simBlock[m].ia]=%lld  "
-                           "Amin=%lld  Amax=%lld\n",
-                           d.value, d.limit, d.other_value));
+    lines.push_back(
+        format("\nWarning 1: high density of recaptures in blocks - may have "
+               "overwritten some pair matches blockpos[simBlock[m].ia]=%lld  "
+               "Amin=%lld  Amax=%lld\n",
+               d.value, d.limit, d.other_value));
   } else {
-    lines.push_back(format("\nWarning %lld: high density of recaps in blocks - may have "
-                           "overwritten some pair matches blockposA[simBlock[m].ib]=%lld  "
-                           "Bmin=%lld  Bmax=%lld\n",
-                           d.count, d.value, d.limit, d.other_value));
+    lines.push_back(
+        format("\nWarning %lld: high density of recaps in blocks - may have "
+               "overwritten some pair matches blockposA[simBlock[m].ib]=%lld  "
+               "Bmin=%lld  Bmax=%lld\n",
+               d.count, d.value, d.limit, d.other_value));
   }
   lines.emplace_back("Overwriting pair matches may cause extra matches in diagonal block\n");
   lines.emplace_back("eg This could occur if R_valueS in simulation is greater than BLOCK size\n");
-  lines.push_back(format("BLOCK number=%d  blockpos[simBlock[m].ia]=%lld "
-                         "blockpos[simBlock[m].ib]=%lld \n",
-                         d.line, a, b));
+  lines.push_back(
+      format("BLOCK number=%d  blockpos[simBlock[m].ia]=%lld "
+             "blockpos[simBlock[m].ib]=%lld \n",
+             d.line, a, b));
   for (const std::string& s : lines) w.log(s);
   for (const std::string& s : lines) w.out(s);
 }
@@ -353,14 +391,18 @@ bool library_error(const Writer& w, const Error& e, const MessageContext& c) {
   const ErrorDetails& d = e.details();
   switch (e.code()) {
     case ErrorCode::TooManyAlleles:
-      w.log(format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
-                   "recomplie\n",
-                   NOA, d.count + 1));
-      w.out(format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
-                   "recompile\n",
-                   NOA, d.count + 1));
+      w.log(
+          format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
+                 "recomplie\n",
+                 NOA, d.count + 1));
+      w.out(
+          format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
+                 "recompile\n",
+                 NOA, d.count + 1));
       return true;
-    case ErrorCode::UnknownAllele: unknown_allele(w, d, c); return true;
+    case ErrorCode::UnknownAllele:
+      unknown_allele(w, d, c);
+      return true;
     case ErrorCode::TooManyPatterns:
       w.log(format("Maximum number of missing value combinations %lld has exceeded PERM=%d.\n",
                    d.count, PERM));
@@ -376,18 +418,22 @@ bool library_error(const Writer& w, const Error& e, const MessageContext& c) {
       show_mask(w, d.value);
       return true;
     case ErrorCode::CellLogUndefined:
-      w.out_log(format("Cannot get log of %f in dataBlockRecaps() j=%lld rlist[j]=%lld alpha=%f  "
-                       "%s=%f\n",
-                       d.number, d.count, d.value, d.other_number, d.name.c_str(),
-                       d.limit_number));
+      w.out_log(
+          format("Cannot get log of %f in dataBlockRecaps() j=%lld rlist[j]=%lld alpha=%f  "
+                 "%s=%f\n",
+                 d.number, d.count, d.value, d.other_number, d.name.c_str(), d.limit_number));
       return true;
-    case ErrorCode::RecaptureCapacity: capacity(w, d); return true;
+    case ErrorCode::RecaptureCapacity:
+      capacity(w, d);
+      return true;
     case ErrorCode::AlleleTooWide:
-      w.log_out(format("print_genotype_data: Allele value %lld at locus %lld does not fit the "
-                       "3-digit GENEPOP field\n",
-                       d.value, d.count));
+      w.log_out(
+          format("print_genotype_data: Allele value %lld at locus %lld does not fit the "
+                 "3-digit GENEPOP field\n",
+                 d.value, d.count));
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 

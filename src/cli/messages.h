@@ -15,7 +15,7 @@ struct MessageContext {
   std::string file;  // the file being read when a reader failed
   std::string separator = "POP";
   bool separator_given = false;
-  std::string genotype_file;   // set when both input files were given
+  std::string genotype_file;  // set when both input files were given
   std::string frequency_file;
   const FrequencyTable* frequencies = nullptr;  // the table an unknown allele was looked up in
 };

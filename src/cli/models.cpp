@@ -112,9 +112,10 @@ bool check_files_and_second_population(const Options& o, const char* p, report::
     ok = false;
   } else if (o.frequency_file.given && !o.genotype_file.given) {
     if (!o.score_percent.given) {
-      c.err(format("%s: Error option Y must be defined with simulated data using allele "
-                   "frequencies with -2 option \n",
-                   p));
+      c.err(
+          format("%s: Error option Y must be defined with simulated data using allele "
+                 "frequencies with -2 option \n",
+                 p));
       ok = false;
     }
     if (!o.simulated_samples.given) {
@@ -126,9 +127,10 @@ bool check_files_and_second_population(const Options& o, const char* p, report::
     const int H = o.second_population.value;
     const int R = o.recaptures.value;
     if (!o.recaptures.given)
-      c.err(format("%s: Warning option R not defined (i.e. no recaptures simulated between two "
-                   "populations)\n",
-                   p));
+      c.err(
+          format("%s: Warning option R not defined (i.e. no recaptures simulated between two "
+                 "populations)\n",
+                 p));
     if (R > H) {
       c.err(format("%s: Error option R=%d should be less than H=%d\n", p, R, H));
       ok = false;
@@ -157,8 +159,8 @@ bool check_ranges(const Options& o, const char* p, report::Console& c) {
     return s.given && (s.value < 1 || s.value > 2000);
   };
   if (error_out_of_range(o.error_scaled))
-    fail(format("%s: Error option e=%6.4f (Accepted range is: 0.0001..%6.4f)\n", p, o.error(),
-                0.2));
+    fail(
+        format("%s: Error option e=%6.4f (Accepted range is: 0.0001..%6.4f)\n", p, o.error(), 0.2));
   if (error_out_of_range(o.retype_error_scaled))
     fail(format("%s: Error option E=%6.4f (Accepted range is: 0.0001..%6.4f)\n", p,
                 o.retype_error(), 0.2));
@@ -186,8 +188,8 @@ bool check_values(Options& o, const std::string& progname, report::Console& c) {
   if (o.runs.given && (o.runs.value < 10 || o.runs.value > 10000)) {
     // -s 0 is the quiet way of asking for the default.
     if (o.runs.value != 0) {
-      c.err(format("\n%s: Warning option -s=%d (Accepted range is: %d..%d)\n", p, o.runs.value,
-                   10, 10000));
+      c.err(format("\n%s: Warning option -s=%d (Accepted range is: %d..%d)\n", p, o.runs.value, 10,
+                   10000));
       c.err(format("%s: Default 's' value is: s=%d \n", p, 100));
       ok = false;
     }
@@ -226,9 +228,9 @@ void usage(const std::string& progname, report::Console& console) {
       "  9       Create    %s -1 FILE -M NUM -p                 dkprEHMR\n",
       " 10       Create    %s -1 FILE -2 FILE -M NUM -p         dkprEHMR\n"};
   console.out(rule);
-  console.out(format(
-      "\nModel     Type      Usage                              %sPermitted options\n",
-      blank.c_str()));
+  console.out(
+      format("\nModel     Type      Usage                              %sPermitted options\n",
+             blank.c_str()));
   console.out(rule);
   for (const char* row : ROWS) console.out(format(row, p));
   console.out(rule);

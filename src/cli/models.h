@@ -11,25 +11,33 @@ namespace tarvo::cli {
 
 enum class Model {
   None = 0,
-  Analyse = 1,                // -1
-  AnalyseWithFrequencies,     // -1 -2
-  SimulateFromGenotypes,      // -1 -M -Y
-  SimulateFromFrequencies,    // -2 -M -Y
-  SimulateWithOwnMasks,       // -1 -M
-  SimulateWithFileMasks,      // -1 -2 -M
-  CreateFromGenotypes,        // -1 -M -Y -p
-  CreateFromFrequencies,      // -2 -M -Y -p
-  CreateWithOwnMasks,         // -1 -M -p
-  CreateWithFileMasks,        // -1 -2 -M -p
+  Analyse = 1,              // -1
+  AnalyseWithFrequencies,   // -1 -2
+  SimulateFromGenotypes,    // -1 -M -Y
+  SimulateFromFrequencies,  // -2 -M -Y
+  SimulateWithOwnMasks,     // -1 -M
+  SimulateWithFileMasks,    // -1 -2 -M
+  CreateFromGenotypes,      // -1 -M -Y -p
+  CreateFromFrequencies,    // -2 -M -Y -p
+  CreateWithOwnMasks,       // -1 -M -p
+  CreateWithFileMasks,      // -1 -2 -M -p
 };
 
-[[nodiscard]] inline int number(Model m) { return static_cast<int>(m); }
+[[nodiscard]] inline int number(Model m) {
+  return static_cast<int>(m);
+}
 // Models 1 and 2 analyse real genotypes; 3-6 simulate and analyse; 7-10
 // only create the simulated data.
-[[nodiscard]] inline bool real_data(Model m) { return m == Model::Analyse || m == Model::AnalyseWithFrequencies; }
-[[nodiscard]] inline bool analyses(Model m) { return number(m) >= 1 && number(m) <= 6; }
+[[nodiscard]] inline bool real_data(Model m) {
+  return m == Model::Analyse || m == Model::AnalyseWithFrequencies;
+}
+[[nodiscard]] inline bool analyses(Model m) {
+  return number(m) >= 1 && number(m) <= 6;
+}
 // Odd models count their frequencies from the genotype file.
-[[nodiscard]] inline bool counts_frequencies(Model m) { return number(m) % 2 == 1; }
+[[nodiscard]] inline bool counts_frequencies(Model m) {
+  return number(m) % 2 == 1;
+}
 
 // The model the options select, or Model::None after saying why.
 [[nodiscard]] Model select_model(const Options& options, report::Console& console);

@@ -29,36 +29,34 @@ enum class Output { Freq, Miss, Pair, Pop, Stat, Simm, Join, Loci, Log };
 inline constexpr int OUTPUTS = 9;
 
 struct Options {
-  Setting<int> mask_resampling{1};          // -b
-  Setting<int> iterations{10};              // -c
-  Setting<std::string> prefix{"TARVO"};     // -d
-  Setting<int> error_scaled{100};           // -e, x 10000
-  Setting<int> retype_error_scaled{100};    // -E, x 10000
-  bool own_format = false;                  // -f, then the layout detected
-  Setting<int> second_population{0};        // -H
-  Setting<std::string> genotype_file;       // -1
-  Setting<std::string> frequency_file;      // -2
-  bool composites = false;                  // -j
-  Setting<std::string> separator{"POP"};    // -k
-  Setting<int> min_population{10};          // -m
-  Setting<int> simulated_samples{0};        // -M
-  Setting<int> sets{200};                   // -n
-  bool create_only = false;                 // -p
-  Setting<int> seed{0};                     // -r
-  Setting<int> recaptures{0};               // -R
-  Setting<int> runs{100};                   // -s
-  bool leave_out_misses = false;            // -w
-  Setting<int> score_percent{100};          // -Y, x 100
-  Setting<int> level{5};                    // -z, as a level index
+  Setting<int> mask_resampling{1};        // -b
+  Setting<int> iterations{10};            // -c
+  Setting<std::string> prefix{"TARVO"};   // -d
+  Setting<int> error_scaled{100};         // -e, x 10000
+  Setting<int> retype_error_scaled{100};  // -E, x 10000
+  bool own_format = false;                // -f, then the layout detected
+  Setting<int> second_population{0};      // -H
+  Setting<std::string> genotype_file;     // -1
+  Setting<std::string> frequency_file;    // -2
+  bool composites = false;                // -j
+  Setting<std::string> separator{"POP"};  // -k
+  Setting<int> min_population{10};        // -m
+  Setting<int> simulated_samples{0};      // -M
+  Setting<int> sets{200};                 // -n
+  bool create_only = false;               // -p
+  Setting<int> seed{0};                   // -r
+  Setting<int> recaptures{0};             // -R
+  Setting<int> runs{100};                 // -s
+  bool leave_out_misses = false;          // -w
+  Setting<int> score_percent{100};        // -Y, x 100
+  Setting<int> level{5};                  // -z, as a level index
   std::array<std::string, OUTPUTS> outputs{};
 
   // Exact integers behind the decimal options keep 0.57 at its digits.
   [[nodiscard]] double error() const { return error_scaled.value / 10000.0; }
   [[nodiscard]] double retype_error() const { return retype_error_scaled.value / 10000.0; }
   [[nodiscard]] double score_fraction() const { return score_percent.value / 100.0; }
-  [[nodiscard]] const std::string& output(Output o) const {
-    return outputs[static_cast<int>(o)];
-  }
+  [[nodiscard]] const std::string& output(Output o) const { return outputs[static_cast<int>(o)]; }
   // The level as numbered for the user: from 1, or from 0 with 1000 sets.
   [[nodiscard]] int shown_level(int index) const { return sets.value == 1000 ? index : index + 1; }
 };
@@ -66,8 +64,8 @@ struct Options {
 // Reads the arguments (args[0] is the program) into options; -E defaults to
 // -e and -z counts from 0 with 1000 sets. A grammar failure writes its
 // message and the usage table and throws Exit{1}.
-[[nodiscard]] Options parse_options(std::span<const std::string> args,
-                                    const std::string& progname, report::Console& console);
+[[nodiscard]] Options parse_options(std::span<const std::string> args, const std::string& progname,
+                                    report::Console& console);
 
 // The output names from the prefix, once the options are accepted. Throws
 // Exit{1} for a prefix too long for a file name.

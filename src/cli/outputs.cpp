@@ -42,7 +42,8 @@ void open_with_header(std::ofstream& file, const std::string& name, const report
 void open_outputs(OutputFiles& files, const Options& o, Model model, report::Console& console) {
   // One reading of the clock, so every header carries the same time.
   const report::Header header = header_now(o);
-  if (counts_frequencies(model)) reopen(files.loci, o.output(Output::Loci), o.output(Output::Loci), console);
+  if (counts_frequencies(model))
+    reopen(files.loci, o.output(Output::Loci), o.output(Output::Loci), console);
   open_with_header(files.freq, o.output(Output::Freq), header, console);
   open_with_header(files.miss, o.output(Output::Miss), header, console);
   if (analyses(model)) open_with_header(files.stat, o.output(Output::Stat), header, console);

@@ -99,6 +99,19 @@ class Tokenizer {
     ok_ = false;
   }
 
+  enum class Value { Taken, DefaultRuns, Refused };
+  // What becomes of the word after a letter that takes a value.
+  [[nodiscard]] Value value_after(char c, const std::string& next) {
+    if (in(STRING_LETTERS, c)) {
+      if (next.empty() || next[0] != '-') return Value::Taken;
+      console_.err(format("\n%s: String following option '-%c' should not begin with '-' \n",
+                          progname_.c_str(), c));
+      return Value::Refused;
+    }
+    if (c == 's' && (next.empty() || !is_digit(next[0]))) return Value::DefaultRuns;
+    return check_number(console_, progname_, c, next) ? Value::Taken : Value::Refused;
+  }
+
   // The letters of args_[i]; returns the index of the last word used.
   std::size_t cluster(std::size_t i) {
     const std::string& arg = args_[i];
@@ -127,23 +140,16 @@ class Tokenizer {
         return i;
       }
       const std::string& next = args_[i + 1];
-      if (in(STRING_LETTERS, c)) {
-        if (!next.empty() && next[0] == '-') {
-          console_.err(format("\n%s: String following option '-%c' should not begin with '-' \n",
-                              progname_.c_str(), c));
+      switch (value_after(c, next)) {
+        case Value::Refused:
           ok_ = false;
           return i;
-        }
-      } else {
-        // A count-less -s leaves the following word to the scan.
-        if (c == 's' && (next.empty() || !is_digit(next[0]))) {
+        case Value::DefaultRuns:
+          // A count-less -s leaves the following word to the scan.
           words_.emplace_back("100");
           return i;
-        }
-        if (!check_number(console_, progname_, c, next)) {
-          ok_ = false;
-          return i;
-        }
+        case Value::Taken:
+          break;
       }
       words_.push_back(next);
       return i + 1;
@@ -163,9 +169,9 @@ template <typename T>
 void set(Setting<T>& setting, T value, char letter, const std::string& progname,
          report::Console& console) {
   if (setting.given) {
-    console.out(format(
-        "\n\nDuplicate option -%c found on command line\nPlease check and run %s again\n\n",
-        letter, progname.c_str()));
+    console.out(
+        format("\n\nDuplicate option -%c found on command line\nPlease check and run %s again\n\n",
+               letter, progname.c_str()));
     usage(progname, console);
     throw Exit{1};
   }
@@ -184,31 +190,62 @@ void set_value(Options& o, char letter, const std::string& value, const std::str
   auto number = [&](Setting<int>& s) { set(s, to_int(value), letter, progname, console); };
   auto text = [&](Setting<std::string>& s) { set(s, value, letter, progname, console); };
   switch (letter) {
-    case '1': text(o.genotype_file); break;
-    case '2': text(o.frequency_file); break;
-    case 'd': text(o.prefix); break;
-    case 'k': text(o.separator); break;
-    case 'b': number(o.mask_resampling); break;
-    case 'c': number(o.iterations); break;
-    case 'H': number(o.second_population); break;
-    case 'm': number(o.min_population); break;
-    case 'M': number(o.simulated_samples); break;
-    case 'n': number(o.sets); break;
-    case 'r': number(o.seed); break;
-    case 'R': number(o.recaptures); break;
-    case 's': number(o.runs); break;
-    case 'e': set(o.error_scaled, to_scaled(value, 10000.0), letter, progname, console); break;
+    case '1':
+      text(o.genotype_file);
+      break;
+    case '2':
+      text(o.frequency_file);
+      break;
+    case 'd':
+      text(o.prefix);
+      break;
+    case 'k':
+      text(o.separator);
+      break;
+    case 'b':
+      number(o.mask_resampling);
+      break;
+    case 'c':
+      number(o.iterations);
+      break;
+    case 'H':
+      number(o.second_population);
+      break;
+    case 'm':
+      number(o.min_population);
+      break;
+    case 'M':
+      number(o.simulated_samples);
+      break;
+    case 'n':
+      number(o.sets);
+      break;
+    case 'r':
+      number(o.seed);
+      break;
+    case 'R':
+      number(o.recaptures);
+      break;
+    case 's':
+      number(o.runs);
+      break;
+    case 'e':
+      set(o.error_scaled, to_scaled(value, 10000.0), letter, progname, console);
+      break;
     case 'E':
       set(o.retype_error_scaled, to_scaled(value, 10000.0), letter, progname, console);
       break;
     case 'T':
-    case 'Y': set(o.score_percent, to_scaled(value, 100.0), letter, progname, console); break;
+    case 'Y':
+      set(o.score_percent, to_scaled(value, 100.0), letter, progname, console);
+      break;
     case 'z':
       // Kept below INT_MAX so that the shifts for -n 1000 and for display
       // cannot overflow.
       set(o.level, std::min(to_int(value), INT_MAX - 1) - 1, letter, progname, console);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -231,11 +268,20 @@ Options parse_options(std::span<const std::string> args, const std::string& prog
       console.out("Option -T is backward compatible in this version.\n");
     }
     switch (letter) {
-      case 'f': set_flag(own_format_flag, letter, progname, console); continue;
-      case 'j': set_flag(o.composites, letter, progname, console); continue;
-      case 'p': set_flag(o.create_only, letter, progname, console); continue;
-      case 'w': set_flag(o.leave_out_misses, letter, progname, console); continue;
-      default: break;
+      case 'f':
+        set_flag(own_format_flag, letter, progname, console);
+        continue;
+      case 'j':
+        set_flag(o.composites, letter, progname, console);
+        continue;
+      case 'p':
+        set_flag(o.create_only, letter, progname, console);
+        continue;
+      case 'w':
+        set_flag(o.leave_out_misses, letter, progname, console);
+        continue;
+      default:
+        break;
     }
     set_value(o, letter, words[++i], progname, console);
   }
@@ -249,13 +295,13 @@ void complete_options(Options& o, const std::string& progname, report::Console& 
   // Room for the longest suffix and the terminator in a name buffer of 8192.
   constexpr std::size_t MAX_PREFIX = 8192 - 10;
   if (o.prefix.value.size() > MAX_PREFIX) {
-    console.err(format("%s: Error option d: prefix longer than %zu characters\n",
-                       progname.c_str(), MAX_PREFIX));
+    console.err(format("%s: Error option d: prefix longer than %zu characters\n", progname.c_str(),
+                       MAX_PREFIX));
     throw Exit{1};
   }
-  static constexpr std::array<const char*, OUTPUTS> SUFFIX = {
-      "_freq.txt", "_miss.txt", "_pair.txt", "_pop.txt", "_stat.txt",
-      "_simm.txt", "_join.txt", "_loci.txt", "_log.txt"};
+  static constexpr std::array<const char*, OUTPUTS> SUFFIX = {"_freq.txt", "_miss.txt", "_pair.txt",
+                                                              "_pop.txt",  "_stat.txt", "_simm.txt",
+                                                              "_join.txt", "_loci.txt", "_log.txt"};
   for (int k = 0; k < OUTPUTS; ++k) o.outputs[k] = o.prefix.value + SUFFIX[k];
 }
 

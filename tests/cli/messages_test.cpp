@@ -1,8 +1,8 @@
+#include "cli/messages.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
-
-#include "cli/messages.h"
 
 namespace tarvo::cli {
 namespace {

@@ -1,8 +1,8 @@
+#include "cli/models.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
-
-#include "cli/models.h"
 
 namespace tarvo::cli {
 namespace {

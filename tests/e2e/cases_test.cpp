@@ -67,6 +67,6 @@ TEST_P(EndToEnd, MatchesExpectedOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(case_names()),
-                         [](const auto& info) { return info.param; });
+                         [](const testing::TestParamInfo<std::string>& param_info) { return param_info.param; });
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
+#include <fstream>
+#include <sstream>
 
 #include "e2e/e2e_util.h"
-#include "tarvo.h"
+#include "report/report.h"
+#include "tarvo/tarvo.h"
 
 namespace {
 
@@ -15,57 +17,45 @@ using e2e::fs::path;
 
 const path kGolden = e2e::source_path("tests/e2e/golden");
 
-// Runs the stages up to the end of the reference scan in this process.
+// The stages up to the end of the reference scan, through the library.
 struct ReferenceScan {
-  std::unique_ptr<tarvo::Run> run = std::make_unique<tarvo::Run>();
-  path dir = e2e::scratch_dir("refscan");
+  tarvo::Rng rng{2024};
+  tarvo::GenotypeTable table;
+  tarvo::FrequencyTable freqs;
+  tarvo::Calibration calibration;
+  tarvo::PairScan scan;
 
   ReferenceScan() {
-    tarvo::Run& r = *run;
-    const std::string data = (kGolden / "cattle_repeats.gen").string();
-    const std::string prefix = (dir / "TARVO").string();
-    std::vector<std::string> args = {"tarvo", "-1", data, "-n", "100", "-r",
-                                     "2024",  "-c", "0",  "-d", prefix};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    r.io.out = std::tmpfile();
-    r.io.err = std::tmpfile();
-    const int model = tarvo::command_line(r, int(args.size()), argv.data(), "tarvo");
-    EXPECT_EQ(model, 1);
-    r.rng.init_genrand(2024);
-    tarvo::open_files(r, model);
-    r.opt.f_option = tarvo::which_data_format(r);
-    tarvo::get_alphaCut(r);
-    int stage = 2;
-    tarvo::read_data(r, r.nloci, r.anim, r.iperm, r.nBlocks, stage, model);
-    tarvo::get_LZones(r, model, r.nloci, r.anim);
-    tarvo::get_recaps_from_data(r, model, r.nloci, r.anim, r.nBlocks, r.totalPairs, 0);
-    tarvo::close_files(r, model);
+    std::ifstream in(kGolden / "cattle_repeats.gen");
+    table = tarvo::read_genotypes(in, tarvo::GenotypeFormat::Genepop, {});
+    freqs = tarvo::count_frequencies(table);
+    calibration = tarvo::calibrate(table, freqs, {100, 0.01, true, 100}, rng);
+    const tarvo::PairScorer scorer(table, freqs, 0.01);
+    scan = tarvo::scan_pairs(
+        scorer, {calibration.false_positives, calibration.thresholds, 0.01, false}, rng);
   }
-  ~ReferenceScan() { e2e::fs::remove_all(dir); }
 };
 
 TEST(GoldenCattle, ReferenceScanAgreesDrawForDraw) {
-  ReferenceScan scan;
-  tarvo::Run& r = *scan.run;
-  EXPECT_EQ(r.rng.calls, 1279992u);
+  const ReferenceScan r;
+  EXPECT_EQ(r.rng.calls(), 1279992u);
 
   // Table 1, character for character.
-  const std::string stat = e2e::read_file(scan.dir / "TARVO_stat.txt");
+  std::ostringstream stat;
+  tarvo::report::table1(stat, r.calibration, r.scan.levels, int(r.table.populations.size()));
   const std::string table = e2e::read_file(kGolden / "cattle_repeats.table1.txt");
-  const auto at = stat.find("Table 1  Cumulative matches");
+  const auto at = stat.str().find("Table 1  Cumulative matches");
   ASSERT_NE(at, std::string::npos);
-  EXPECT_EQ(stat.substr(at, table.size()), table);
+  EXPECT_EQ(stat.str().substr(at, table.size()), table);
 
   // The stored pairs in their sorted order, with the LLR and its level.
   std::string pairs;
   char line[256];
-  for (int p = 0; p < r.totalPairs; ++p) {
-    const tarvo::MatchPair& m = r.est.mat_pairs[0][p];
-    std::snprintf(line, sizeof line, "%d %s %s %.10f %.6f\n", p + 1,
-                  r.store.rec[m.sample1].name.c_str(), r.store.rec[m.sample2].name.c_str(), m.llr,
-                  tarvo::LLR2alpha(r, m.llr));
+  for (size_t p = 0; p < r.scan.pairs.size(); ++p) {
+    const tarvo::MatchPair& m = r.scan.pairs[p];
+    std::snprintf(line, sizeof line, "%zu %s %s %.10f %.6f\n", p + 1,
+                  r.table.samples[m.later].name.c_str(), r.table.samples[m.earlier].name.c_str(),
+                  m.llr, r.calibration.false_positives_above(m.llr));
     pairs += line;
   }
   EXPECT_EQ(pairs, e2e::read_file(kGolden / "cattle_repeats.pairs.txt"));
