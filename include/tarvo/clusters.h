@@ -12,9 +12,9 @@
 namespace tarvo {
 
 struct Clusters {
-  std::vector<int> samples;                // samples of the pairs, in order of first appearance
-  std::vector<int> cluster_of;             // per entry of samples: its cluster, from 0
-  std::vector<std::vector<int>> groups;    // per cluster: its samples in the order reached
+  std::vector<int> samples;              // samples of the pairs, in order of first appearance
+  std::vector<int> cluster_of;           // per entry of samples: its cluster, from 0
+  std::vector<std::vector<int>> groups;  // per cluster: its samples in the order reached
   [[nodiscard]] int count() const { return static_cast<int>(groups.size()); }
   [[nodiscard]] bool contains(int sample) const;
 };
@@ -26,6 +26,6 @@ struct Clusters {
 // merged from its members: a scored genotype replaces a missing one, a
 // heterozygote a homozygote.
 [[nodiscard]] std::vector<std::int32_t> composite_genotypes(const Clusters& clusters,
-                                                           const GenotypeTable& table);
+                                                            const GenotypeTable& table);
 
 }  // namespace tarvo

@@ -22,9 +22,9 @@ class LevelSearch {
 
   enum class Note { None, TryAnother, Converged };
   struct Step {
-    int next = 0;              // level of the next iteration (the current one: stop)
+    int next = 0;  // level of the next iteration (the current one: stop)
     Note note = Note::None;
-    int note_level = 0;        // the level the note names
+    int note_level = 0;  // the level the note names
   };
   // After a stage at level z whose runs had their smallest se at stage_best.
   [[nodiscard]] Step next_step(int z, int stage_best) const;

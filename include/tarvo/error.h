@@ -12,35 +12,35 @@ namespace tarvo {
 
 enum class ErrorCode {
   // Genotype readers (both layouts unless noted).
-  SeparatorMissing,         // sample before the first population separator: count = population index
-  LineTooLong,              // line = line number
-  LocusNameTooLong,         // text = line, line
-  TooManyLoci,              // own layout header: more than NOL loci
-  SecondLocusNameMissing,   // name = first name, text = line, line
-  NoLoci,                   // own layout header without loci
-  SampleNameTooLong,        // text = line, line
-  TooManyPopulations,       // more than BLOCK
-  SecondAlleleMissing,      // name = first allele text, text = line, line
-  TooManyAllelePairs,       // own layout sample line: more than NOL pairs
-  HalfMissingGenotype,      // name = non-missing allele text, sample, locus, text = line, line
-  AllelePairCount,          // sample, locus, text = line, count = pairs read, limit = loci, line
-  TooManySamples,           // text = line, count = samples read including the refused one
-  EmptyPopulation,          // own layout: a separator right after another
-  LocusNamesDiffer,         // own layout header: name, other = second name, count = locus number
-  GenepopTooManyLoci,       // GENEPOP: more than NOL locus names
-  GenepopNoLocusNames,      // GENEPOP: separator before any locus name
-  NoCommaAfterName,         // text = line, line
-  NoAllelesAfterName,       // sample, text = line, line
-  GenotypeWidth,            // count = characters of the field, line
-  GenotypeCount,            // limit = loci, count = genotypes read, line
-  EmptyPopulations,         // GENEPOP: names/counts of the populations with no samples
-  NotANumber,               // integer field: text = field, character, line, field
-  NumberTooLarge,           // integer field: text = field, line, field
-  TwoDecimalPoints,         // decimal field: text = field, line, field
-  NotADecimal,              // decimal field: character, line, field
-  TabsAndCommas,            // a line holds both separators
-  TooFewLines,              // format detection: count = lines read
-  NoCommaInLine4,           // format detection
+  SeparatorMissing,        // sample before the first population separator: count = population index
+  LineTooLong,             // line = line number
+  LocusNameTooLong,        // text = line, line
+  TooManyLoci,             // own layout header: more than NOL loci
+  SecondLocusNameMissing,  // name = first name, text = line, line
+  NoLoci,                  // own layout header without loci
+  SampleNameTooLong,       // text = line, line
+  TooManyPopulations,      // more than BLOCK
+  SecondAlleleMissing,     // name = first allele text, text = line, line
+  TooManyAllelePairs,      // own layout sample line: more than NOL pairs
+  HalfMissingGenotype,     // name = non-missing allele text, sample, locus, text = line, line
+  AllelePairCount,         // sample, locus, text = line, count = pairs read, limit = loci, line
+  TooManySamples,          // text = line, count = samples read including the refused one
+  EmptyPopulation,         // own layout: a separator right after another
+  LocusNamesDiffer,        // own layout header: name, other = second name, count = locus number
+  GenepopTooManyLoci,      // GENEPOP: more than NOL locus names
+  GenepopNoLocusNames,     // GENEPOP: separator before any locus name
+  NoCommaAfterName,        // text = line, line
+  NoAllelesAfterName,      // sample, text = line, line
+  GenotypeWidth,           // count = characters of the field, line
+  GenotypeCount,           // limit = loci, count = genotypes read, line
+  EmptyPopulations,        // GENEPOP: names/counts of the populations with no samples
+  NotANumber,              // integer field: text = field, character, line, field
+  NumberTooLarge,          // integer field: text = field, line, field
+  TwoDecimalPoints,        // decimal field: text = field, line, field
+  NotADecimal,             // decimal field: character, line, field
+  TabsAndCommas,           // a line holds both separators
+  TooFewLines,             // format detection: count = lines read
+  NoCommaInLine4,          // format detection
   // Allele frequency file.
   FrequencyLineTooLong,     // count = characters read, line = loci read + 1
   FrequencyTooManyLoci,     // more than NOL loci
@@ -50,15 +50,15 @@ enum class ErrorCode {
   FrequencySum,             // line, number = total
   NoFrequencyLine,          // locus
   // Library.
-  TooManyAlleles,           // counted frequencies: count = distinct values at a locus
-  UnknownAllele,            // value = allele, count = locus index, locus = locus name
-  TooManyPatterns,          // count = patterns including the refused one
-  NoLocusCompared,          // value = mask
-  CellLogUndefined,         // number = argument, count = cell index, value = matches,
-                            // other_number = false positives, name = size name, limit_number = size
-  RecaptureCapacity,        // count = warning 1, 2 or 3, value = position, limit = first,
-                            // other_value = end, line = plan rows, positions = {a, b}
-  AlleleTooWide,            // GENEPOP writer: value = allele, count = locus number
+  TooManyAlleles,     // counted frequencies: count = distinct values at a locus
+  UnknownAllele,      // value = allele, count = locus index, locus = locus name
+  TooManyPatterns,    // count = patterns including the refused one
+  NoLocusCompared,    // value = mask
+  CellLogUndefined,   // number = argument, count = cell index, value = matches,
+                      // other_number = false positives, name = size name, limit_number = size
+  RecaptureCapacity,  // count = warning 1, 2 or 3, value = position, limit = first,
+                      // other_value = end, line = plan rows, positions = {a, b}
+  AlleleTooWide,      // GENEPOP writer: value = allele, count = locus number
 };
 
 struct ErrorDetails {

@@ -18,8 +18,7 @@ using AlleleCounts = std::vector<std::vector<int>>;
 // Draws two alleles per locus for samples [0, drawn), locus by locus (all
 // loci, whatever the masks say). A draw above every cumulative frequency
 // takes the last allele.
-AlleleCounts draw_unrelated(GenotypeTable& table, int drawn, const FrequencyTable& freqs,
-                            Rng& rng);
+AlleleCounts draw_unrelated(GenotypeTable& table, int drawn, const FrequencyTable& freqs, Rng& rng);
 
 // With probability rate per locus, one allele of sample s (chosen by a coin)
 // is replaced by a draw from the frequencies.
@@ -66,7 +65,7 @@ struct RecaptureSettings {
 // What a plan row did in one set.
 struct PlantedRow {
   int row = 0;
-  int recaptures = 0;      // negative: nothing planted, the runs stop
+  int recaptures = 0;  // negative: nothing planted, the runs stop
   double expected = 0;
   PopulationPair cell;
   int plan_rows = 0;

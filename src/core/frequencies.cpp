@@ -74,7 +74,7 @@ FrequencyTable count_frequencies(const GenotypeTable& table) {
       const bool scored = has_locus(table.samples[std::size_t(i)].loci, k);
       const std::int32_t* row = table.row(i);
       values[std::size_t(i)] = scored ? row[2 * k] : 0;
-      values[std::size_t(n + i)] = scored ? row[2 * k + 1] : 0;
+      values[std::size_t(n) + std::size_t(i)] = scored ? row[2 * k + 1] : 0;
     }
     std::sort(values.begin(), values.end());
     std::string name = std::size_t(k) < table.locus_names.size() ? table.locus_names[std::size_t(k)]

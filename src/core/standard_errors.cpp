@@ -52,7 +52,7 @@ void resample(GenotypeTable& set, MaskResampling how, std::span<const LociMask> 
   for (int i = 0; i < set.size(); ++i) set.samples[i].loci = masks[i];
 }
 
-struct CellRun {
+struct SetAtLevel {
   const PairScorer& scorer;
   double V = 0;          // false positives of the level
   double threshold = 0;  // LLR threshold of the level
@@ -61,27 +61,27 @@ struct CellRun {
 };
 
 // The cells of one run, added to the sums.
-void add_cell_sums(StandardErrors& out, const CellRun& run, std::span<const MatchPair> pairs,
+void add_cell_sums(StandardErrors& out, const SetAtLevel& level, std::span<const MatchPair> pairs,
                    Rng& rng) {
   if (pairs.size() <= 1) return;
-  const GenotypeTable& set = run.scorer.table();
+  const GenotypeTable& set = level.scorer.table();
   const double N = set.size();
-  const double W = pairs_of(N) - pairs_of(run.E);
-  for (const CellCount& count : count_cells(pairs, run.threshold)) {
+  const double W = pairs_of(N) - pairs_of(level.E);
+  for (const CellCount& count : count_cells(pairs, level.threshold)) {
     const double m = count.matches;
     const double Nu = set.populations[count.cell.later].size();
     const EffectiveSize e =
-        effective_size(run.scorer, count.cell, run.threshold, run.retype_error, rng);
+        effective_size(level.scorer, count.cell, level.threshold, level.retype_error, rng);
     double size = 0, n12 = 0, V12 = 0;
     if (count.cell.later == count.cell.earlier) {
       size = std::max<double>(m, std::min(e.size, Nu));
-      V12 = cell_false_positives(run.V, pairs_of(Nu), e.detectable, W, N);
+      V12 = cell_false_positives(level.V, pairs_of(Nu), e.detectable, W, N);
       n12 = Nu;
     } else {
       const double Nt = set.populations[count.cell.earlier].size();
       n12 = std::sqrt(Nu * Nt);
       size = e.size;
-      V12 = W > 1 ? run.V * (Nu * Nt - e.detectable) / W : run.V * Nu * Nt / pairs_of(N);
+      V12 = W > 1 ? level.V * (Nu * Nt - e.detectable) / W : level.V * Nu * Nt / pairs_of(N);
     }
     const double R12 = corrected_matches(m, V12, size, n12);
     CellSums& sums =
@@ -191,8 +191,8 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
     if (scan.pairs_full() && observer.on_pairs_full) observer.on_pairs_full();
     add_level_sums(out.sums, scan);
     if (settings.by_population && !scan.pairs.empty()) {
-      const CellRun run{scorer, calibration.false_positives[z], calibration.thresholds[z],
-                        scan.levels[z].effective, settings.retype_error};
+      const SetAtLevel run{scorer, calibration.false_positives[z], calibration.thresholds[z],
+                           scan.levels[z].effective, settings.retype_error};
       add_cell_sums(out, run, scan.pairs, rng);
     }
     if (!planted) break;

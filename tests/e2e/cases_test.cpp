@@ -67,6 +67,8 @@ TEST_P(EndToEnd, MatchesExpectedOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(case_names()),
-                         [](const testing::TestParamInfo<std::string>& param_info) { return param_info.param; });
+                         [](const testing::TestParamInfo<std::string>& param_info) {
+                           return param_info.param;
+                         });
 
 }  // namespace
