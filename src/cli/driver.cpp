@@ -4,14 +4,17 @@
 
 #include <algorithm>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <sstream>
 
+#include "cli/help.h"
 #include "cli/loading.h"
 #include "cli/messages.h"
 #include "cli/models.h"
 #include "cli/options.h"
 #include "cli/outputs.h"
+#include "cli/run_lock.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::cli {
@@ -23,14 +26,33 @@ using report::format;
 // Program name and output name buffers of the first versions.
 constexpr int NAMEBUF = 8192;
 
+// What the final reports need of one iteration: kept per level, so that the
+// level the run chooses is reported whichever iteration ran it.
+struct LevelResult {
+  int level = 0;
+  int iteration = 0;
+  int matches = 0;
+  CellEstimates cells;
+  int plan_rows = 0;
+  std::string cells_text;  // the population report's estimates from the data
+  StandardErrors errors;
+};
+
+// How the level search ended.
+enum class Search { None, Converged, RanOut };
+
 struct Run {
-  Run(std::ostream& out, std::ostream& err) : console(&out, &err) {}
+  Run(std::ostream& out, std::ostream& err) : console(&out, &err) {
+    console.attach_log(&log.early());
+  }
   Options options;
   Model model = Model::None;
   std::string progname;
   std::uint32_t seed = 0;
   report::Console console;
-  OutputFiles files;
+  OutputSet outputs;
+  RunLog log;
+  RunLock lock;
   Rng rng;
   std::string reading;  // input file being read
   LevelTable ladder{};  // V per level
@@ -45,11 +67,14 @@ struct Run {
   // Of the current iteration.
   CellEstimates cells;
   int plan_rows = 0;
-  std::string cells_text;  // the population report's first part
+  std::string cells_text;  // the population report's estimates from the data
+  std::map<int, LevelResult> results;
+  int last_level = 0;
 
   [[nodiscard]] int populations() const {
     return static_cast<int>(data.reference.populations.size());
   }
+  [[nodiscard]] std::ostream& file(Output which) { return outputs.text(options.output(which)); }
 };
 
 // Standard output first, then the log, as the stage lines always went.
@@ -93,7 +118,8 @@ void check_simulated_size(Run& run) {
 }
 
 LoadContext load_context(Run& run) {
-  return LoadContext{run.options, run.model, run.console, run.rng, run.stage, run.reading};
+  return LoadContext{run.options, run.model,   run.console, run.rng,
+                     run.stage,   run.reading, run.outputs};
 }
 
 // The frequency report, the missing loci and the frequency file; the
@@ -104,9 +130,8 @@ void input_reports(Run& run) {
   stage_file_line(run, "Create locus/allele frequency report.", Output::Freq, "\n");
   const bool counted = counts_frequencies(run.model);
   const bool usable =
-      report::frequency_report(run.files.freq, d.frequencies, counted, d.reference.size(),
+      report::frequency_report(run.file(Output::Freq), d.frequencies, counted, d.reference.size(),
                                counted ? o.genotype_file.value : o.frequency_file.value);
-  run.files.freq.flush();
   if (!usable) {
     run.console.log_then_out(
         "\n\nSTOPPING RUN: Due to all alleles in at least one loci having "
@@ -114,19 +139,14 @@ void input_reports(Run& run) {
     stop(1);
   }
   stage_file_line(run, "Report missing loci combinations in reference data.", Output::Miss, "\n");
-  report::missing_patterns_report(run.files.miss, d.patterns, d.reference.loci(),
+  report::missing_patterns_report(run.file(Output::Miss), d.patterns, d.reference.loci(),
                                   d.reference.size());
-  run.files.miss.flush();
   if (!o.frequency_file.given) {
     stage_file_line(run, "Create locus/allele frequency file for TARVO input.", Output::Loci, "\n");
-    write_frequency_file(run.files.loci, d.frequencies);
-    run.files.loci.flush();
-    if (o.create_only) stop(1);
-  } else if (o.create_only) {
-    stop(1);
+    write_frequency_file(run.file(Output::Loci), d.frequencies);
   }
   if (real_data(run.model) && o.genotype_file.given)
-    report::population_names(run.files.pop, d.reference);
+    report::population_names(run.file(Output::Pop), d.reference);
 }
 
 // The reference data scanned once: the levels of Table 1 and the stored pairs.
@@ -144,14 +164,13 @@ void reference_scan(Run& run) {
     run.console.log_then_out(format(
         "Warning only first %d pairs recorded.\nTo read more pairs change PAIRS and recompile.",
         PAIRS));
-  report::mismatch_table(run.files.miss, run.scan.mismatches, reference.loci());
-  run.files.miss.flush();
-  report::table1(run.files.stat, run.calibration, run.scan.levels, run.populations());
-  run.files.stat.flush();
+  report::mismatch_table(run.file(Output::Miss), run.scan.mismatches, reference.loci());
+  report::table1(run.file(Output::Stat), run.calibration, run.scan.levels, run.populations());
 }
 
-// Everything the first iteration does before the level-dependent stages.
-void first_iteration(Run& run) {
+// Everything the first iteration does before the level-dependent stages;
+// false when the run only creates data.
+bool first_iteration(Run& run) {
   const Options& o = run.options;
   list_options(*run.console.out_stream(), o, run.seed);
   if (run.console.log_stream()) list_options(*run.console.log_stream(), o, run.seed);
@@ -159,6 +178,10 @@ void first_iteration(Run& run) {
   stage_text(run, format("STAGE %2d: ", run.stage));
   run.data = load_data(load_context(run));
   input_reports(run);
+  // The inputs are read and checked: from here on the log is written as the
+  // run goes.
+  run.log.go_live(o.output(Output::Log), run.console);
+  if (o.create_only) return false;
 
   stage_text(run, format("\nSTAGE %2d: Finding false positive distribution using %d simulated data "
                          "sets.\n",
@@ -174,6 +197,7 @@ void first_iteration(Run& run) {
   stage_file_line(run, "Append resample estimates from reference data.", Output::Stat, "\n\n",
                   "\n");
   reference_scan(run);
+  return true;
 }
 
 // The reference estimates per cell at level z, kept as the text of the
@@ -196,7 +220,6 @@ void estimate_cells_stage(Run& run, int z, int iteration, int matches) {
   }
   run.plan_rows = static_cast<int>(run.cells.plan.size());
   std::ostringstream text;
-  report::write_header(text, header_now(o), o.output(Output::Pop));
   report::CellsReportInput input;
   input.estimates = &run.cells;
   input.reference = &run.data.reference;
@@ -283,7 +306,7 @@ void level_note(Run& run, int z, const LevelSearch::Step& step) {
     for (std::size_t k = 0; k < reference.size(); ++k) reference[k] = run.scan.levels[k].recaptures;
     report::converged_note(text, run.search, step.note_level, run.ladder, reference, sets);
   }
-  run.files.stat << text.str();
+  run.file(Output::Stat) << text.str();
   run.console.log_then_out(text.str());
 }
 
@@ -293,7 +316,7 @@ int simulate_errors(Run& run, int z, int iteration) {
   run.console.out_then_log("\n");
   run.errors = StandardErrors{};
   if (run.plan_rows <= 0 && run.populations() > 1) {
-    run.files.stat << "   There were no matches \n";
+    run.file(Output::Stat) << "   There were no matches \n";
     return 0;
   }
   run.errors = simulate_standard_errors(run.data.reference, run.data.frequencies, run.calibration,
@@ -310,10 +333,9 @@ int simulate_errors(Run& run, int z, int iteration) {
   table.total = run.cells.total;
   table.by_population = run.populations() > 1;
   table.population_file = o.output(Output::Pop);
-  report::table2(run.files.stat, table);
+  report::table2(run.file(Output::Stat), table);
   const LevelSearch::Step step = run.search.next_step(z, run.errors.best);
   level_note(run, z, step);
-  run.files.stat.flush();
   return step.next;
 }
 
@@ -337,84 +359,86 @@ int standard_errors_stage(Run& run, int z, int iteration, int matches) {
   return simulate_errors(run, z, iteration);
 }
 
-void pair_report(Run& run, int z, int iteration) {
+void pair_report(Run& run, const LevelResult& level) {
   const Options& o = run.options;
   const std::string& name = o.output(Output::Pair);
-  reopen(run.files.pair, name, "S_pair", run.console);
-  report::write_header(run.files.pair, header_now(o), name);
+  std::ostream& out = run.outputs.restart(name);
+  report::write_header(out, header_now(o), name);
   report::PairReportInput input;
   input.reference = &run.data.reference;
   input.pairs = &run.scan.pairs;
   input.calibration = &run.calibration;
-  input.level = z;
-  input.iteration = iteration;
+  input.level = level.level;
+  input.iteration = level.iteration;
   input.several_iterations = o.iterations.value > 1;
   input.recaptures_simulated = o.recaptures.value;
   input.by_name = (o.genotype_file.given && !o.frequency_file.given) ||
                   run.model == Model::AnalyseWithFrequencies;
   input.real_data = real_data(run.model);
   input.leave_out_misses = o.leave_out_misses;
-  report::pair_report(run.files.pair, input);
-  run.files.pair.flush();
+  report::pair_report(out, input);
 }
 
-void population_report(Run& run, int z) {
+// The population names, the estimates from the data and, with standard
+// errors, their simulated counterparts.
+void population_report(Run& run, const LevelResult& level) {
   const Options& o = run.options;
   const std::string& name = o.output(Output::Pop);
-  reopen(run.files.pop, name, name, run.console);
-  run.files.pop << run.cells_text;
+  std::ostream& out = run.outputs.restart(name);
+  report::write_header(out, header_now(o), name);
+  if (real_data(run.model) && o.genotype_file.given)
+    report::population_names(out, run.data.reference);
+  out << level.cells_text;
   if (o.iterations.value != 0) {
     report::PopulationSeInput input;
-    input.errors = &run.errors;
-    input.plan = &run.cells.plan;
-    input.plan_rows = run.plan_rows;
+    input.errors = &level.errors;
+    input.plan = &level.cells.plan;
+    input.plan_rows = level.plan_rows;
     input.reference = &run.data.reference;
     input.runs = o.runs.value;
-    input.level = z;
-    input.false_positives = run.ladder[std::size_t(z)];
+    input.level = level.level;
+    input.false_positives = run.ladder[std::size_t(level.level)];
     input.by_population = run.populations() > 1;
-    report::population_standard_errors(run.files.pop, input);
+    report::population_standard_errors(out, input);
   }
-  run.files.pop.flush();
+}
+
+// The accepted pairs that can be grouped: only the stored ones.
+std::span<const MatchPair> grouped_pairs(const Run& run, const LevelResult& level) {
+  const std::size_t stored = run.scan.pairs.size();
+  return std::span(run.scan.pairs).first(std::min(std::size_t(level.matches), stored));
 }
 
 // The clusters of the accepted pairs, listed after the pairwise report, and
-// their composite genotypes.
-void clusters_and_composites(Run& run, int grouped) {
+// their composite genotypes: every sample outside a cluster as it was read.
+void clusters_and_composites(Run& run, const LevelResult& level) {
   const Options& o = run.options;
-  if (grouped >= 2) {
-    const std::span<const MatchPair> pairs = std::span(run.scan.pairs).first(std::size_t(grouped));
-    const Clusters clusters = cluster_pairs(pairs);
-    report::cluster_listing(run.files.pair, clusters, run.data.reference);
-    run.files.pair.flush();
-    if (o.composites) {
-      const std::vector<std::int32_t> composites =
-          composite_genotypes(clusters, run.data.reference);
-      const std::string& name = o.output(Output::Join);
-      std::ofstream out(name, std::ios::out | std::ios::trunc | std::ios::binary);
-      if (!out) {
-        run.console.log_then_out(
-            format("write_composites: Cannot open output file %s\n", name.c_str()));
-        stop(255);
-      }
-      write_composite_file(out, run.data.reference, clusters, composites, o.separator.value);
-    }
-  }
-  if (o.composites) stage_file_line(run, "Write composite genotype file to:", Output::Join, "\n");
+  const Clusters clusters = cluster_pairs(grouped_pairs(run, level));
+  report::cluster_listing(run.file(Output::Pair), clusters, run.data.reference);
+  if (!o.composites) return;
+  const std::vector<std::int32_t> composites = composite_genotypes(clusters, run.data.reference);
+  write_composite_file(run.outputs.restart(o.output(Output::Join)), run.data.reference, clusters,
+                       composites, o.separator.value);
+}
+
+// The reports of the level the run chose, and the files written next to
+// them: each through the run's output set, one call per file.
+void final_level_outputs(Run& run, const LevelResult& level) {
+  pair_report(run, level);
+  population_report(run, level);
+  clusters_and_composites(run, level);
 }
 
 // One iteration at level z; returns the level of the next one (z itself when
-// the search has settled).
+// the search has settled), or -1 when the run only creates data.
 int run_iteration(Run& run, int z, int iteration) {
   const Options& o = run.options;
   run.stage = 1;
   banner(run, z, iteration);
   stage_text(run, format("STAGE %2d: Listing command line options and defaults\n\n", run.stage));
-  if (iteration == 0) first_iteration(run);
+  if (iteration == 0 && !first_iteration(run)) return -1;
 
   const int matches = static_cast<int>(run.scan.levels[std::size_t(z)].matches);
-  // Only the stored pairs can be grouped.
-  const int grouped = std::min(matches, static_cast<int>(run.scan.pairs.size()));
   if (matches != 0) {
     stage_file_line(run, "Report pairwise matches to:", Output::Pair, "\n");
     if (o.composites) stage_file_line(run, "Write composite genotype file to:", Output::Join, "\n");
@@ -424,12 +448,77 @@ int run_iteration(Run& run, int z, int iteration) {
 
   int next = 0;
   if (o.iterations.value != 0) next = standard_errors_stage(run, z, iteration, matches);
+  run.results[z] = LevelResult{z,        iteration,          matches,   run.cells,
+                               run.plan_rows, run.cells_text, run.errors};
+  run.last_level = z;
+  // The reports are written once the run has chosen its level; the stage
+  // line stands where the best level so far is met.
   if (o.iterations.value != 0 && z != run.search.best()) return next;
-
-  pair_report(run, z, iteration);
-  population_report(run, z);
-  if (matches != 0) clusters_and_composites(run, grouped);
+  if (matches != 0 && o.composites)
+    stage_file_line(run, "Write composite genotype file to:", Output::Join, "\n");
   return next;
+}
+
+// The level the reports hold: the one with the smallest standard error
+// simulated, or the last level tried when none was simulated.
+int final_level(const Run& run) {
+  const int best = run.search.smallest();
+  return run.options.iterations.value != 0 && best >= 0 ? best : run.last_level;
+}
+
+// When the iterations ran out before the level repeated, the statistics
+// file, the log and standard output say so and name the level reported.
+void search_outcome_note(Run& run, Search search, int level) {
+  if (search != Search::RanOut) return;
+  const Options& o = run.options;
+  const int c = o.iterations.value;
+  const std::string text =
+      format("\n\nNOTE:   The level search did not converge within %d convergence iteration%s "
+             "(-c %d).\n",
+             c, c == 1 ? "" : "s", c) +
+      format("        The reports hold '-z %2d' (V=%5.3f false positives), %s.\n",
+             o.shown_level(level), run.ladder[std::size_t(level)],
+             run.search.smallest() >= 0 ? "the level with the smallest s.e. simulated"
+                                        : "the last level tried (no s.e. simulated)");
+  run.file(Output::Stat) << text;
+  run.console.log_then_out(text);
+}
+
+// Individuals at the level: every sample, less one for each sample a cluster
+// joins to another.
+int individuals(const Run& run, const LevelResult& level) {
+  const Clusters clusters = cluster_pairs(grouped_pairs(run, level));
+  return run.data.reference.size() - static_cast<int>(clusters.samples.size()) + clusters.count();
+}
+
+std::string search_state(const Run& run, Search search) {
+  if (run.options.iterations.value == 0) return "no level search (-c 0)";
+  if (run.search.smallest() < 0) return "no s.e. simulated";
+  return search == Search::Converged ? "converged" : "did not converge";
+}
+
+// The end of standard output and of the log: what the run read, what it
+// found at its level and which files hold it.
+void summary(Run& run, const LevelResult* level, Search search) {
+  const Options& o = run.options;
+  std::string text = "\nSummary\n";
+  const char* samples = real_data(run.model) ? "Samples read:" : "Samples simulated:";
+  text += format("  %-24s%d\n", samples, run.data.reference.size());
+  text += format("  %-24s%d\n", "Populations:", run.populations());
+  if (level != nullptr) {
+    const std::size_t z = std::size_t(level->level);
+    text += format("  %-24s'-z %2d' (V=%5.3f false positives), %s\n", "Level:",
+                   o.shown_level(level->level), run.ladder[z], search_state(run, search).c_str());
+    text += format("  %-24s%d\n", "Accepted pairs:", level->matches);
+    text += format("  %-24s%d\n", "Individuals:", individuals(run, *level));
+    text += format("  %-24s%.2f", "Corrected recaptures:", run.scan.levels[z].recaptures);
+    text += run.search.tried(level->level)
+                ? format(" (s.e. %.2f)\n", run.search.standard_errors()[z])
+                : std::string(" (s.e. not simulated)\n");
+  }
+  text += "  Files written:\n";
+  for (const std::string& name : run.outputs.names()) text += "    " + name + "\n";
+  run.console.log_then_out(text);
 }
 
 std::string elapsed_text(double seconds) {
@@ -458,7 +547,6 @@ void finish(Run& run, std::clock_t start) {
   const std::string text = format("\n\n******Finished  %s ******\n", run.progname.c_str()) +
                            "Finish time: " + date_line() + elapsed_text(seconds);
   run.console.log_then_out(text);
-  run.console.log_stream()->flush();
 }
 
 std::string program_name(const std::string& path) {
@@ -480,6 +568,90 @@ bool read_command_line(Run& run, const std::vector<std::string>& args) {
   return true;
 }
 
+// The files of the model, in the order they are listed: every name is known
+// before the run starts.
+void declare_outputs(Run& run) {
+  const Options& o = run.options;
+  const bool analysis = analyses(run.model);
+  const std::pair<Output, bool> files[] = {
+      {Output::Loci, counts_frequencies(run.model) && !o.frequency_file.given},
+      {Output::Freq, true},
+      {Output::Miss, true},
+      {Output::Stat, analysis},
+      {Output::Pair, true},
+      {Output::Pop, true},
+      {Output::Simm, !real_data(run.model)},
+      {Output::Join, analysis && o.composites},
+      {Output::Log, true},
+  };
+  for (const auto& [file, written] : files)
+    if (written) run.outputs.declare(o.output(file));
+}
+
+// The report headers, and the first lines of the log and standard output.
+void start_outputs(Run& run) {
+  const Options& o = run.options;
+  // One reading of the clock, so every header carries the same time.
+  const report::Header header = header_now(o);
+  for (Output file : {Output::Freq, Output::Miss, Output::Stat, Output::Pair, Output::Pop}) {
+    const std::string& name = o.output(file);
+    if (file != Output::Stat || analyses(run.model))
+      report::write_header(run.outputs.text(name), header, name);
+  }
+  if (number(run.model) >= 7 && o.recaptures.value == 0)
+    run.file(Output::Pair)
+        << "\n\nNo recaptures simulated.\nIf you desire to simulate recaptures use option: "
+           "[-R NUM]\n";
+  run.console.log_then_out(header.date + "\n");
+  run.console.log_then_out(format("Executable file: %s\n\n", VERSION));
+}
+
+// Nothing is written before the outputs are known to be writable, none is an
+// input, and no other run holds the prefix.
+void claim_outputs(Run& run) {
+  const Options& o = run.options;
+  declare_outputs(run);
+  std::vector<std::string> inputs;
+  for (const Setting<std::string>* file : {&o.genotype_file, &o.frequency_file})
+    if (file->given) inputs.push_back(file->value);
+  std::vector<std::string> outputs = run.outputs.names();
+  const std::string lock = o.prefix.value + ".lock";
+  outputs.push_back(lock);
+  check_outputs(outputs, inputs, run.console);
+  run.lock.acquire(lock, run.console);
+}
+
+// The iterations from level z0 until the level repeats or -c runs out.
+Search search_levels(Run& run, int z0) {
+  const int iterations = run.options.iterations.value;
+  int level = z0;
+  int next = run_iteration(run, level, 0);
+  if (next < 0) return Search::None;
+  for (int iteration = 1; iteration < iterations && next != level; ++iteration) {
+    level = next;
+    next = run_iteration(run, level, iteration);
+  }
+  if (iterations == 0) return Search::None;
+  return next == level ? Search::Converged : Search::RanOut;
+}
+
+// The reports are written, and renamed over those of any earlier run, only
+// when the log is sound too.
+void complete(Run& run, Search search, std::clock_t start) {
+  const Options& o = run.options;
+  const LevelResult* level = nullptr;
+  if (!o.create_only) {
+    level = &run.results.at(final_level(run));
+    search_outcome_note(run, search, level->level);
+    final_level_outputs(run, *level);
+  }
+  run.log.go_live(o.output(Output::Log), run.console);
+  run.outputs.commit(o.output(Output::Log), run.console, [&run] { run.log.check(run.console); });
+  if (!o.create_only) finish(run, start);
+  summary(run, level, search);
+  run.log.close(run.console);
+}
+
 int drive(Run& run, const std::vector<std::string>& args) {
   const std::clock_t start = std::clock();
   run.progname = program_name(args[0]);
@@ -487,25 +659,21 @@ int drive(Run& run, const std::vector<std::string>& args) {
     run.console.err(format("tarvo: program path longer than %d characters\n", NAMEBUF - 1));
     return 1;
   }
+  const InfoRequest info = info_request(args);
+  if (info != InfoRequest::None) {
+    run.console.out(info == InfoRequest::Help ? help_text(run.progname) : version_text());
+    return 0;
+  }
   if (!read_command_line(run, args)) return 1;
   Options& o = run.options;
   run.seed = o.seed.given ? std::uint32_t(o.seed.value) : std::uint32_t(std::time(nullptr));
   run.rng.seed_with(run.seed);
-  open_outputs(run.files, o, run.model, run.console);
+  claim_outputs(run);
+  start_outputs(run);
   if (o.genotype_file.given) o.own_format = detect_own_format(load_context(run));
   run.ladder = false_positive_ladder(o.sets.value);
-
-  int level = o.level.value;
-  int next = run_iteration(run, level, 0);
-  if (!o.create_only && o.iterations.value > 1) {
-    for (int iteration = 1; iteration < o.iterations.value && next != level; ++iteration) {
-      level = next;
-      next = run_iteration(run, level, iteration);
-    }
-  }
-  finish(run, start);
-  // A complete run ends with status 1, as it always has.
-  return 1;
+  complete(run, search_levels(run, o.level.value), start);
+  return 0;
 }
 
 MessageContext message_context(const Run& run) {
@@ -535,6 +703,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   } catch (const Error& e) {
     status = report_error(e, message_context(*run), run->console);
   }
+  if (status != 0) run->log.mark_failed(status, run->console);
   out.flush();
   err.flush();
   return status;

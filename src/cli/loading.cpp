@@ -45,7 +45,7 @@ FrequencyTable read_frequencies(const LoadContext& c) {
   std::ifstream in = open_input(c, file);
   if (!in) {
     c.console.log_then_out(format("read_allele_freq: Cannot open input file %s\n", file.c_str()));
-    throw Exit{255};
+    throw Exit{1};
   }
   FrequencyTable freqs = read_frequency_file(in);
   c.reading.clear();
@@ -171,14 +171,7 @@ void simulate(const LoadContext& c, GenotypeTable& table, FrequencyTable& freqs)
   // Refused before anything is written.
   std::ostringstream text;
   write_genepop(text, table, o.separator.value);
-  const std::string& name = o.output(Output::Simm);
-  std::ofstream out(name, std::ios::out | std::ios::trunc | std::ios::binary);
-  if (!out) {
-    c.console.log_then_out(
-        format("print_genotype_data: Cannot open output file %s\n", name.c_str()));
-    throw Exit{255};
-  }
-  out << text.str();
+  c.outputs.restart(o.output(Output::Simm)) << text.str();
   ++c.stage;
 }
 

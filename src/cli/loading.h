@@ -8,6 +8,7 @@
 
 #include "cli/models.h"
 #include "cli/options.h"
+#include "cli/outputs.h"
 #include "report/report.h"
 #include "tarvo/frequencies.h"
 #include "tarvo/genotypes.h"
@@ -29,6 +30,7 @@ struct LoadContext {
   Rng& rng;
   int& stage;            // the stage number, advanced past the simulated data's stage
   std::string& reading;  // the input file being read, for the messages of its reader
+  OutputSet& outputs;    // where the simulated data are written
 };
 
 // True for the own comma-separated layout. Reads the genotype file.
