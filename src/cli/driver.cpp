@@ -448,8 +448,8 @@ int run_iteration(Run& run, int z, int iteration) {
 
   int next = 0;
   if (o.iterations.value != 0) next = standard_errors_stage(run, z, iteration, matches);
-  run.results[z] = LevelResult{z,        iteration,          matches,   run.cells,
-                               run.plan_rows, run.cells_text, run.errors};
+  run.results[z] =
+      LevelResult{z, iteration, matches, run.cells, run.plan_rows, run.cells_text, run.errors};
   run.last_level = z;
   // The reports are written once the run has chosen its level; the stage
   // line stands where the best level so far is met.
@@ -473,9 +473,10 @@ void search_outcome_note(Run& run, Search search, int level) {
   const Options& o = run.options;
   const int c = o.iterations.value;
   const std::string text =
-      format("\n\nNOTE:   The level search did not converge within %d convergence iteration%s "
-             "(-c %d).\n",
-             c, c == 1 ? "" : "s", c) +
+      format(
+          "\n\nNOTE:   The level search did not converge within %d convergence iteration%s "
+          "(-c %d).\n",
+          c, c == 1 ? "" : "s", c) +
       format("        The reports hold '-z %2d' (V=%5.3f false positives), %s.\n",
              o.shown_level(level), run.ladder[std::size_t(level)],
              run.search.smallest() >= 0 ? "the level with the smallest s.e. simulated"
@@ -507,8 +508,9 @@ void summary(Run& run, const LevelResult* level, Search search) {
   text += format("  %-24s%d\n", "Populations:", run.populations());
   if (level != nullptr) {
     const std::size_t z = std::size_t(level->level);
-    text += format("  %-24s'-z %2d' (V=%5.3f false positives), %s\n", "Level:",
-                   o.shown_level(level->level), run.ladder[z], search_state(run, search).c_str());
+    text += format("  %-24s'-z %2d' (V=%5.3f false positives), %s\n",
+                   "Level:", o.shown_level(level->level), run.ladder[z],
+                   search_state(run, search).c_str());
     text += format("  %-24s%d\n", "Accepted pairs:", level->matches);
     text += format("  %-24s%d\n", "Individuals:", individuals(run, *level));
     text += format("  %-24s%.2f", "Corrected recaptures:", run.scan.levels[z].recaptures);

@@ -18,7 +18,8 @@ namespace {
 // our lock: the lock then holds a file no one else sees. Only a lock on the
 // file the name stands for counts.
 bool still_named(int fd, const std::string& name) {
-  struct stat held {}, named {};
+  struct stat held {
+  }, named{};
   return ::fstat(fd, &held) == 0 && ::stat(name.c_str(), &named) == 0 &&
          held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }

@@ -110,4 +110,16 @@ TEST(OutputFaults, ASecondRunOnTheSamePrefixIsRefusedWhileTheFirstHoldsIt) {
   EXPECT_FALSE(e2e::fs::exists(lock));
 }
 
+TEST(OutputFaults, AReportThatIsALinkStaysALinkToTheNewText) {
+  const EarlierRun earlier("linked", "-1 one_pop.gen -n 100 -c 0 -r 5");
+  const path kept = earlier.dir / "kept" / "pair.txt";
+  e2e::fs::create_directory(kept.parent_path());
+  e2e::fs::rename(earlier.dir / "TARVO_pair.txt", kept);
+  e2e::fs::create_symlink("kept/pair.txt", earlier.dir / "TARVO_pair.txt");
+  EXPECT_EQ(e2e::run_tarvo(earlier.dir, "-1 one_pop.gen -n 100 -c 0 -r 5 -w").status, 0);
+  EXPECT_TRUE(e2e::fs::is_symlink(earlier.dir / "TARVO_pair.txt"));
+  EXPECT_NE(e2e::read_file(kept), earlier.files.at("TARVO_pair.txt"));
+  EXPECT_EQ(e2e::fs::directory_iterator(kept.parent_path())->path(), kept);
+}
+
 }  // namespace
