@@ -11,6 +11,7 @@
 #include "tarvo/genotypes.h"
 #include "tarvo/limits.h"
 #include "tarvo/patterns.h"
+#include "tarvo/power.h"
 #include "tarvo/rng.h"
 #include "tarvo/scan.h"
 #include "tarvo/scorer.h"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -15,6 +16,7 @@
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/run_lock.h"
+#include "report/power_report.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::cli {
@@ -122,6 +124,20 @@ LoadContext load_context(Run& run) {
                      run.stage,   run.reading, run.outputs};
 }
 
+// The panel power of the analysed genotypes, pooled and per population: the
+// block closing the frequency report and the per-locus table.
+void panel_power_outputs(Run& run) {
+  const LoadedData& d = run.data;
+  std::vector<PanelPower> panels{panel_power(d.frequencies, d.reference, 0, d.reference.size())};
+  if (run.populations() > 1) {
+    std::vector<PanelPower> by_population = power_by_population(d.reference);
+    std::move(by_population.begin(), by_population.end(), std::back_inserter(panels));
+  }
+  const std::string name = run.options.prefix.value + "_loci_power.tsv";
+  report::power_summary(run.file(Output::Freq), panels, name);
+  report::loci_power_tsv(run.outputs.restart(name), panels);
+}
+
 // The frequency report, the missing loci and the frequency file; the
 // create-only models end here.
 void input_reports(Run& run) {
@@ -138,6 +154,7 @@ void input_reports(Run& run) {
         "all missing values \n\n");
     stop(1);
   }
+  if (real_data(run.model)) panel_power_outputs(run);
   stage_file_line(run, "Report missing loci combinations in reference data.", Output::Miss, "\n");
   report::missing_patterns_report(run.file(Output::Miss), d.patterns, d.reference.loci(),
                                   d.reference.size());
@@ -588,6 +605,7 @@ void declare_outputs(Run& run) {
   };
   for (const auto& [file, written] : files)
     if (written) run.outputs.declare(o.output(file));
+  if (real_data(run.model)) run.outputs.declare(o.prefix.value + "_loci_power.tsv");
 }
 
 // The report headers, and the first lines of the log and standard output.
