@@ -41,6 +41,8 @@ enum class ErrorCode {
   TabsAndCommas,           // a line holds both separators
   TooFewLines,             // format detection: count = lines read
   NoCommaInLine4,          // format detection
+  GenalexCounts,           // GenAlEx: count = samples read, limit = samples declared,
+                           // value = populations read, other_value = populations declared
   // Allele frequency file.
   FrequencyLineTooLong,     // count = characters read, line = loci read + 1
   FrequencyTooManyLoci,     // more than NOL loci

@@ -17,7 +17,7 @@
 
 namespace tarvo {
 
-enum class GenotypeFormat { Genepop, Own };
+enum class GenotypeFormat { Genepop, Own, Genalex };
 
 struct GenotypeReadSettings {
   std::string separator = "POP";  // population keyword
@@ -27,11 +27,16 @@ struct GenotypeReadSettings {
   std::function<void(const std::string&)> on_population_dropped;
 };
 
-// Decides the layout from the commas of the fourth line (or the first line
-// with a comma after it).
+// Decides the layout: a first line of four or more whole numbers is a
+// GenAlEx export; otherwise the commas of the fourth line (or the first line
+// with a comma after it) tell GENEPOP from the own layout.
 [[nodiscard]] GenotypeFormat detect_format(std::istream& in);
+[[nodiscard]] bool looks_like_genalex(const std::string& first_line);
 [[nodiscard]] GenotypeTable read_genepop(std::istream& in, const GenotypeReadSettings& settings);
 [[nodiscard]] GenotypeTable read_own_format(std::istream& in, const GenotypeReadSettings& settings);
+// Populations are named by the population column; Error(GenalexCounts) when
+// the samples or populations read differ from the first line's counts.
+[[nodiscard]] GenotypeTable read_genalex(std::istream& in, const GenotypeReadSettings& settings);
 [[nodiscard]] GenotypeTable read_genotypes(std::istream& in, GenotypeFormat format,
                                            const GenotypeReadSettings& settings);
 // Either an allele line and a frequency line per locus, or one line of

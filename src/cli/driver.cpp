@@ -438,12 +438,64 @@ void clusters_and_composites(Run& run, const LevelResult& level) {
                        composites, o.separator.value);
 }
 
+// The tab-separated tables and the levels plot, written next to the reports.
+constexpr const char* TABLE_SUFFIXES[] = {"_pairs.tsv", "_individuals.tsv", "_levels.tsv",
+                                          "_populations.tsv", "_levels.svg"};
+
+// One table or plot file, written with the reports.
+void write_output_text(Run& run, const std::string& name, const std::string& text) {
+  run.outputs.restart(name) << text;
+}
+
+// The tab-separated tables and the levels plot of level z, next to the
+// reports; grouped leading pairs are the level's matches.
+void write_tables(Run& run, const LevelResult& level) {
+  const int z = level.level;
+  const auto grouped = std::span<const MatchPair>(grouped_pairs(run, level));
+  const Options& o = run.options;
+  const GenotypeTable& reference = run.data.reference;
+  const std::string& prefix = o.prefix.value;
+  std::ostringstream pairs, individuals, levels, populations, plot;
+  report::pairs_table(pairs, reference, run.scan.pairs, run.calibration,
+                      static_cast<int>(grouped.size()));
+  report::individuals_table(individuals, reference, cluster_pairs(grouped));
+  report::LevelsInput level_input;
+  level_input.calibration = &run.calibration;
+  level_input.levels = &run.scan.levels;
+  level_input.search = &run.search;
+  level_input.chosen = z;
+  std::string inputs;
+  for (const Setting<std::string>* file : {&o.genotype_file, &o.frequency_file})
+    if (file->given) inputs += (inputs.empty() ? "" : ", ") + file->value;
+  level_input.subtitle =
+      format("%s%s%d samples in %d population%s", inputs.c_str(), inputs.empty() ? "" : ": ",
+             reference.size(), run.populations(), run.populations() == 1 ? "" : "s");
+  report::levels_table(levels, level_input);
+  report::levels_plot(plot, level_input);
+  report::PopulationsInput population_input;
+  population_input.reference = &reference;
+  population_input.estimates = &level.cells;
+  // Without matches at z no runs were made at z: the errors are another level's.
+  if (level.matches != 0) population_input.errors = &level.errors;
+  population_input.plan = &level.cells.plan;
+  population_input.plan_rows = level.plan_rows;
+  population_input.runs = o.iterations.value != 0 ? o.runs.value : 0;
+  population_input.level = z;
+  report::populations_table(populations, population_input);
+  write_output_text(run, prefix + "_pairs.tsv", pairs.str());
+  write_output_text(run, prefix + "_individuals.tsv", individuals.str());
+  write_output_text(run, prefix + "_levels.tsv", levels.str());
+  write_output_text(run, prefix + "_populations.tsv", populations.str());
+  write_output_text(run, prefix + "_levels.svg", plot.str());
+}
+
 // The reports of the level the run chose, and the files written next to
 // them: each through the run's output set, one call per file.
 void final_level_outputs(Run& run, const LevelResult& level) {
   pair_report(run, level);
   population_report(run, level);
   clusters_and_composites(run, level);
+  write_tables(run, level);
 }
 
 // One iteration at level z; returns the level of the next one (z itself when
@@ -606,6 +658,8 @@ void declare_outputs(Run& run) {
   for (const auto& [file, written] : files)
     if (written) run.outputs.declare(o.output(file));
   if (real_data(run.model)) run.outputs.declare(o.prefix.value + "_loci_power.tsv");
+  if (analysis)
+    for (const char* suffix : TABLE_SUFFIXES) run.outputs.declare(o.prefix.value + suffix);
 }
 
 // The report headers, and the first lines of the log and standard output.
@@ -672,6 +726,12 @@ void complete(Run& run, Search search, std::clock_t start) {
   run.log.close(run.console);
 }
 
+void detect_layout(Run& run) {
+  const GenotypeFormat format = detect_genotype_format(load_context(run));
+  run.options.own_format = format == GenotypeFormat::Own;
+  run.options.genalex_format = format == GenotypeFormat::Genalex;
+}
+
 int drive(Run& run, const std::vector<std::string>& args) {
   const std::clock_t start = std::clock();
   run.progname = program_name(args[0]);
@@ -690,7 +750,7 @@ int drive(Run& run, const std::vector<std::string>& args) {
   run.rng.seed_with(run.seed);
   claim_outputs(run);
   start_outputs(run);
-  if (o.genotype_file.given) o.own_format = detect_own_format(load_context(run));
+  if (o.genotype_file.given) detect_layout(run);
   run.ladder = false_positive_ladder(o.sets.value);
   complete(run, search_levels(run, o.level.value), start);
   return 0;

@@ -19,6 +19,12 @@ std::ifstream open_input(const LoadContext& c, const std::string& file) {
   return std::ifstream(file, std::ios::in | std::ios::binary);
 }
 
+// The loading line that names the layout read.
+std::string layout_line(const Options& o, const char* own, const char* genepop) {
+  if (o.genalex_format) return "          GenAlEx format assumed for reading alleles. \n";
+  return o.own_format ? own : genepop;
+}
+
 GenotypeTable read_genotype_file(const LoadContext& c) {
   const Options& o = c.options;
   std::ifstream in = open_input(c, o.genotype_file.value);
@@ -34,8 +40,10 @@ GenotypeTable read_genotype_file(const LoadContext& c) {
     c.console.log_then_out(
         format("Block %s deleted as it had < m_value=%d\n", name.c_str(), o.min_population.value));
   };
-  GenotypeTable table =
-      read_genotypes(in, o.own_format ? GenotypeFormat::Own : GenotypeFormat::Genepop, settings);
+  const GenotypeFormat format = o.genalex_format ? GenotypeFormat::Genalex
+                                : o.own_format   ? GenotypeFormat::Own
+                                                 : GenotypeFormat::Genepop;
+  GenotypeTable table = read_genotypes(in, format, settings);
   c.reading.clear();
   return table;
 }
@@ -191,9 +199,9 @@ LoadedData load_with_frequency_file(const LoadContext& c) {
         format("          Reading allele base pairs for match analysis from:       "
                "     FILE: \"%s\" \n",
                o.genotype_file.value.c_str()));
-    con.log_then_out(o.own_format
-                         ? "          TARVO spreadsheet format assumed for reading base pairs \n"
-                         : "          GENEPOP format assumed for reading base pairs. \n");
+    con.log_then_out(
+        layout_line(o, "          TARVO spreadsheet format assumed for reading base pairs \n",
+                    "          GENEPOP format assumed for reading base pairs. \n"));
     data.reference = read_genotype_file(c);
     same_loci(c, nloci, data.reference.loci());
     name_loci_from(data.frequencies, data.reference);
@@ -211,8 +219,8 @@ LoadedData load_with_frequency_file(const LoadContext& c) {
                "     FILE: \"%s\" \n",
                o.genotype_file.value.c_str()));
     con.log_then_out(
-        o.own_format ? "          TARVO input format assumed.\n"
-                     : "          GENEPOP input format assumed with '-f' flag on command line.\n");
+        layout_line(o, "          TARVO input format assumed.\n",
+                    "          GENEPOP input format assumed with '-f' flag on command line.\n"));
     read = read_genotype_file(c);
     same_loci(c, nloci, read.loci());
     samples_read(c, read.size(), nloci);
@@ -234,9 +242,9 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
       format("Reading allele base pairs for match analysis from:            "
              "FILE: \"%s\" \n",
              o.genotype_file.value.c_str()));
-  c.console.log_then_out(o.own_format
-                             ? "          TARVO spreadsheet format assumed for reading alleles \n"
-                             : "          GENEPOP format assumed for reading alleles. \n");
+  c.console.log_then_out(
+      layout_line(o, "          TARVO spreadsheet format assumed for reading alleles \n",
+                  "          GENEPOP format assumed for reading alleles. \n"));
   LoadedData data;
   GenotypeTable read = read_genotype_file(c);
   samples_read(c, read.size(), read.loci());
@@ -260,16 +268,16 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
 
 }  // namespace
 
-bool detect_own_format(const LoadContext& c) {
+GenotypeFormat detect_genotype_format(const LoadContext& c) {
   const std::string& file = c.options.genotype_file.value;
   std::ifstream in = open_input(c, file);
   if (!in) {
     c.console.out(format("which_data_format: Cannot open <%s> for reading\n", file.c_str()));
     throw Exit{1};
   }
-  const bool own = detect_format(in) == GenotypeFormat::Own;
+  const GenotypeFormat format = detect_format(in);
   c.reading.clear();
-  return own;
+  return format;
 }
 
 LoadedData load_data(const LoadContext& c) {

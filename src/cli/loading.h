@@ -10,6 +10,7 @@
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "report/report.h"
+#include "tarvo/formats.h"
 #include "tarvo/frequencies.h"
 #include "tarvo/genotypes.h"
 #include "tarvo/patterns.h"
@@ -33,8 +34,8 @@ struct LoadContext {
   OutputSet& outputs;    // where the simulated data are written
 };
 
-// True for the own comma-separated layout. Reads the genotype file.
-[[nodiscard]] bool detect_own_format(const LoadContext& context);
+// The layout of the genotype file. Reads the genotype file.
+[[nodiscard]] GenotypeFormat detect_genotype_format(const LoadContext& context);
 
 [[nodiscard]] LoadedData load_data(const LoadContext& context);
 

@@ -274,6 +274,15 @@ bool field_error(const Writer& w, const Error& e, const MessageContext& c) {
                  "program is exiting for you to check",
                  file, d.count));
       return true;
+    case ErrorCode::GenalexCounts:
+      w.err(
+          format("GenAlEx file %s: its first line declares %lld samples in %lld populations, "
+                 "but %lld samples in %lld populations were read.\n",
+                 file, d.limit, d.other_value, d.count, d.value));
+      w.err(
+          "Samples of one population must be on consecutive lines; please check the file "
+          "against its first line.\n");
+      return true;
     case ErrorCode::NoCommaInLine4:
       w.out(
           "No comma found in line 4 and cannot detect if your data is in GENEPOP or TARVO "

@@ -35,6 +35,7 @@ struct Options {
   Setting<int> error_scaled{100};         // -e, x 10000
   Setting<int> retype_error_scaled{100};  // -E, x 10000
   bool own_format = false;                // -f, then the layout detected
+  bool genalex_format = false;            // the layout detected is a GenAlEx export
   Setting<int> second_population{0};      // -H
   Setting<std::string> genotype_file;     // -1
   Setting<std::string> frequency_file;    // -2

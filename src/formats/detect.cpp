@@ -36,7 +36,9 @@ long commas(const std::string& line) {
 GenotypeFormat detect_format(std::istream& in) {
   std::string line;
   int nread = 0;
-  while (nread < 4 && whole_line(in, line)) ++nread;
+  while (nread < 4 && whole_line(in, line)) {
+    if (++nread == 1 && looks_like_genalex(line)) return GenotypeFormat::Genalex;
+  }
   if (nread < 4) {
     ErrorDetails d;
     d.count = nread;
@@ -54,8 +56,14 @@ GenotypeFormat detect_format(std::istream& in) {
 
 GenotypeTable read_genotypes(std::istream& in, GenotypeFormat format,
                              const GenotypeReadSettings& settings) {
-  return format == GenotypeFormat::Genepop ? read_genepop(in, settings)
-                                           : read_own_format(in, settings);
+  switch (format) {
+    case GenotypeFormat::Genepop:
+      return read_genepop(in, settings);
+    case GenotypeFormat::Genalex:
+      return read_genalex(in, settings);
+    default:
+      return read_own_format(in, settings);
+  }
 }
 
 }  // namespace tarvo

@@ -2,6 +2,7 @@
 // several), then populations opened by the separator keyword, each sample a
 // name, a comma and one 4- or 6-digit genotype per locus.
 #include <algorithm>
+#include <cctype>
 
 #include "formats/fields.h"
 #include "tarvo/error.h"
@@ -29,7 +30,21 @@ bool only_line_end(const std::string& text) {
   return text.empty() || text == "\n";
 }
 
+bool same_ignoring_case(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The keyword alone on its line opens a population whatever its letter case
+// (files write Pop, POP or pop). A line that only starts with the keyword
+// opens one when the keyword, in its own case, is followed by a blank or a
+// comma ("POP North", "POP,North").
 bool is_separator(const std::string& line, const std::string& separator) {
+  const std::size_t end = line.find_last_not_of(" \t\n");
+  if (end != std::string::npos && same_ignoring_case(line.substr(0, end + 1), separator))
+    return true;
   if (line.compare(0, separator.size(), separator) != 0) return false;
   if (line.size() == separator.size()) return true;
   const char next = line[separator.size()];

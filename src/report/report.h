@@ -141,4 +141,47 @@ void pair_report(std::ostream& out, const PairReportInput& input);
 // clusters come from fewer than two pairs (fewer than three samples).
 void cluster_listing(std::ostream& out, const Clusters& clusters, const GenotypeTable& reference);
 
+// Tab-separated twins of the reports for R and pandas: one header line of
+// snake_case names, then one row per record. Reals are written in the
+// shortest form that reads back to the same double; a value that does not
+// exist is NA. A field holding a tab, a quote or a line end is quoted (quotes
+// doubled), as both readers expect; names are never cut.
+[[nodiscard]] std::string tsv_number(double x);
+[[nodiscard]] std::string tsv_field(const std::string& text);
+
+// Every stored pair, highest LLR first; the first `accepted` are the matches
+// of the level.
+void pairs_table(std::ostream& out, const GenotypeTable& reference,
+                 const std::vector<MatchPair>& pairs, const Calibration& calibration, int accepted);
+// One row per sample; the samples of one cluster share their individual
+// (clusters first, numbered as listed in the pairwise report, then every
+// other sample in file order).
+void individuals_table(std::ostream& out, const GenotypeTable& reference, const Clusters& clusters);
+
+// The levels: Table 1 with the simulated R_hat and s.e. of every level the
+// search tried.
+struct LevelsInput {
+  const Calibration* calibration = nullptr;
+  const std::array<LevelEstimate, LEVELS>* levels = nullptr;
+  const LevelSearch* search = nullptr;
+  int chosen = 0;
+  std::string subtitle;  // the plot's second line (input files)
+};
+void levels_table(std::ostream& out, const LevelsInput& input);
+// R_hat against V on a log axis as a self-contained SVG image.
+void levels_plot(std::ostream& out, const LevelsInput& input);
+
+// Every population and every pair of populations with matches at the level:
+// the reference estimates and, where simulated, the simulated R_hat and s.e.
+struct PopulationsInput {
+  const GenotypeTable* reference = nullptr;
+  const CellEstimates* estimates = nullptr;
+  const StandardErrors* errors = nullptr;  // of the level's runs; empty without
+  const RecapturePlan* plan = nullptr;
+  int plan_rows = 0;
+  int runs = 0;
+  int level = 0;
+};
+void populations_table(std::ostream& out, const PopulationsInput& input);
+
 }  // namespace tarvo::report

@@ -56,6 +56,9 @@ TEST(Genepop, ReadsLocusListsGenotypeWidthsAndSeparators) {
   GenotypeReadSettings pop;
   pop.separator = "Pop";
   EXPECT_EQ(read("T\nL1\nPop\nS1, 0101\nPop, x\nS2, 0101\n", pop).populations.size(), 2u);
+  // The keyword alone on its line opens a population in any letter case.
+  EXPECT_EQ(read("T\nL1\nPop\nS1, 0101\npop \r\nS2, 0101\nPOP\nS3, 0101\n").populations.size(), 3u);
+  EXPECT_EQ(read("T\nL1\nPOP\nS1, 0101\npop\nS2, 0101\n", pop).populations.size(), 2u);
   // A longer word starting with the keyword is a sample name.
   EXPECT_EQ(read("T\nL1\nPOP\nS1, 0101\nPOPX, 0101\n").populations.size(), 1u);
 }
