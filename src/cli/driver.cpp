@@ -468,8 +468,9 @@ void write_tables(Run& run, const LevelResult& level) {
   for (const Setting<std::string>* file : {&o.genotype_file, &o.frequency_file})
     if (file->given) inputs += (inputs.empty() ? "" : ", ") + file->value;
   level_input.subtitle =
-      format("%s%s%d samples in %d population%s", inputs.c_str(), inputs.empty() ? "" : ": ",
-             reference.size(), run.populations(), run.populations() == 1 ? "" : "s");
+      format("%s%s%s%d samples in %d population%s", real_data(run.model) ? "" : "simulated from ",
+             inputs.c_str(), inputs.empty() ? "" : ": ", reference.size(), run.populations(),
+             run.populations() == 1 ? "" : "s");
   report::levels_table(levels, level_input);
   report::levels_plot(plot, level_input);
   report::PopulationsInput population_input;
