@@ -13,21 +13,17 @@ namespace tarvo {
 enum class ErrorCode {
   // Genotype readers (both layouts unless noted).
   SeparatorMissing,        // sample before the first population separator: count = population index
-  LineTooLong,             // line = line number
-  LocusNameTooLong,        // text = line, line
-  TooManyLoci,             // own layout header: more than NOL loci
+  LocusNameTooLong,        // longer than SOL: text = line, line
   SecondLocusNameMissing,  // name = first name, text = line, line
   NoLoci,                  // own layout header without loci
-  SampleNameTooLong,       // text = line, line
   TooManyPopulations,      // more than BLOCK
   SecondAlleleMissing,     // name = first allele text, text = line, line
-  TooManyAllelePairs,      // own layout sample line: more than NOL pairs
   HalfMissingGenotype,     // name = non-missing allele text, sample, locus, text = line, line
   AllelePairCount,         // sample, locus, text = line, count = pairs read, limit = loci, line
   TooManySamples,          // text = line, count = samples read including the refused one
   EmptyPopulation,         // own layout: a separator right after another
   LocusNamesDiffer,        // own layout header: name, other = second name, count = locus number
-  GenepopTooManyLoci,      // GENEPOP: more than NOL locus names
+  GenepopNoSeparator,      // GENEPOP: no population separator in the file
   GenepopNoLocusNames,     // GENEPOP: separator before any locus name
   NoCommaAfterName,        // text = line, line
   NoAllelesAfterName,      // sample, text = line, line
@@ -44,8 +40,6 @@ enum class ErrorCode {
   GenalexCounts,           // GenAlEx: count = samples read, limit = samples declared,
                            // value = populations read, other_value = populations declared
   // Allele frequency file.
-  FrequencyLineTooLong,     // count = characters read, line = loci read + 1
-  FrequencyTooManyLoci,     // more than NOL loci
   FrequencyTooManyAlleles,  // more than NOA alleles
   AllelesNotAscending,      // locus, line
   FrequencyCount,           // locus, limit = alleles, count = frequencies, line

@@ -3,7 +3,11 @@
 // consecutive runs of samples.
 #pragma once
 
+#include <algorithm>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,16 +16,98 @@
 namespace tarvo {
 
 // The set of loci a sample is scored at: bit k stands for locus k. Two samples
-// are compared over the loci both are scored at.
-using LociMask = std::uint32_t;
+// are compared over the loci both are scored at. Loci 0 to 63 sit in one
+// inline word, so that a panel of up to 64 loci costs a plain integer and
+// never allocates; wider panels keep one more heap word per 64 loci. Masks
+// are equal as sets: words of zeros past the end count as absent.
+class LociMask {
+ public:
+  static constexpr int WORD = 64;
 
-[[nodiscard]] inline bool has_locus(LociMask mask, int locus) {
-  return ((mask >> locus) & 1u) != 0;
+  constexpr LociMask() = default;
+  // Loci 0 to 63 as the bits of first.
+  constexpr LociMask(std::uint64_t first) : first_(first) {}  // NOLINT(google-explicit-constructor)
+
+  [[nodiscard]] bool has(int locus) const {
+    return ((word(locus / WORD) >> (locus % WORD)) & 1u) != 0;
+  }
+  void set(int locus);
+  void reset(int locus) {
+    if (locus < WORD)
+      first_ &= ~(std::uint64_t{1} << locus);
+    else if (std::size_t(locus / WORD) <= rest_.size())
+      rest_[std::size_t(locus / WORD) - 1] &= ~(std::uint64_t{1} << (locus % WORD));
+  }
+  // Words 0 to words()-1 may hold loci; any word past them is 0.
+  [[nodiscard]] int words() const { return 1 + int(rest_.size()); }
+  [[nodiscard]] std::uint64_t word(int w) const {
+    if (w == 0) return first_;
+    return std::size_t(w) <= rest_.size() ? rest_[std::size_t(w) - 1] : 0;
+  }
+  [[nodiscard]] bool empty() const {
+    if (first_ != 0) return false;
+    for (const std::uint64_t w : rest_)
+      if (w != 0) return false;
+    return true;
+  }
+  [[nodiscard]] int count() const;
+  // Calls f(k) for every locus k below end held by the mask, in ascending
+  // order.
+  template <typename F>
+  void for_each(int end, F&& f) const {
+    if (end <= 0) return;
+    // The first word as a plain integer: all of a panel of up to 64 loci.
+    std::uint64_t bits = end >= WORD ? first_ : first_ & ((std::uint64_t{1} << end) - 1);
+    for (; bits != 0; bits &= bits - 1) f(std::countr_zero(bits));
+    const int nwords = words();
+    for (int w = 1; w < nwords && w * WORD < end; ++w) {
+      for (bits = rest_[std::size_t(w) - 1]; bits != 0; bits &= bits - 1) {
+        const int k = w * WORD + std::countr_zero(bits);
+        if (k >= end) return;
+        f(k);
+      }
+    }
+  }
+
+  LociMask& operator&=(const LociMask& other) {
+    first_ &= other.first_;
+    if (!rest_.empty()) and_rest(other);
+    return *this;
+  }
+  LociMask& operator|=(const LociMask& other);
+  friend LociMask operator&(const LociMask& a, const LociMask& b) {
+    LociMask out(a.first_ & b.first_);
+    if (!a.rest_.empty() && !b.rest_.empty()) [[unlikely]]
+      out.and_of(a, b);
+    return out;
+  }
+  friend LociMask operator|(LociMask a, const LociMask& b) { return a |= b; }
+  friend bool operator==(const LociMask& a, const LociMask& b);
+  [[nodiscard]] std::size_t hash() const;
+  // Loci 0 to nloci-1.
+  friend LociMask all_loci(int nloci);
+
+ private:
+  void and_rest(const LociMask& other);
+  void and_of(const LociMask& a, const LociMask& b);
+
+  std::uint64_t first_ = 0;
+  std::vector<std::uint64_t> rest_;  // loci 64 and up, 64 per word
+};
+
+// Whether a and b share a locus, without building their intersection.
+[[nodiscard]] inline bool intersects(const LociMask& a, const LociMask& b) {
+  if ((a.word(0) & b.word(0)) != 0) return true;
+  const int n = std::min(a.words(), b.words());
+  for (int w = 1; w < n; ++w)
+    if ((a.word(w) & b.word(w)) != 0) return true;
+  return false;
 }
-// Loci 0 to nloci-1.
-[[nodiscard]] inline LociMask all_loci(int nloci) {
-  return nloci >= 32 ? 0xffffffffu : ((1u << nloci) - 1u);
+
+[[nodiscard]] inline bool has_locus(const LociMask& mask, int locus) {
+  return mask.has(locus);
 }
+[[nodiscard]] LociMask all_loci(int nloci);
 
 struct Sample {
   std::string name;
@@ -64,3 +150,8 @@ class GenotypeTable {
 };
 
 }  // namespace tarvo
+
+template <>
+struct std::hash<tarvo::LociMask> {
+  std::size_t operator()(const tarvo::LociMask& m) const noexcept { return m.hash(); }
+};

@@ -1,11 +1,9 @@
 // Capacities of a run. Each can be raised at configure time
 // (cmake -DTARVO_PAIRS=20000 ...); the messages that report an overflow name
-// the limit and the value in force.
+// the limit and the value in force. Loci per sample, line lengths and sample
+// names have no limit: only memory bounds them.
 #pragma once
 
-#ifndef TARVO_NOL
-#define TARVO_NOL 32
-#endif
 #ifndef TARVO_NOA
 #define TARVO_NOA 80
 #endif
@@ -15,14 +13,8 @@
 #ifndef TARVO_BLOCK
 #define TARVO_BLOCK 100
 #endif
-#ifndef TARVO_STR
-#define TARVO_STR 400
-#endif
 #ifndef TARVO_SOL
-#define TARVO_SOL 20
-#endif
-#ifndef TARVO_SOA
-#define TARVO_SOA 20
+#define TARVO_SOL 64
 #endif
 #ifndef TARVO_PERM
 #define TARVO_PERM 5000
@@ -33,20 +25,19 @@
 
 namespace tarvo {
 
-inline constexpr int NOL = TARVO_NOL;      // loci per sample
 inline constexpr int NOA = TARVO_NOA;      // distinct alleles per locus, the missing value included
 inline constexpr int ANIM = TARVO_ANIM;    // samples
 inline constexpr int BLOCK = TARVO_BLOCK;  // populations
-inline constexpr int STR = TARVO_STR;      // characters of an input line, terminator included
-inline constexpr int SOL = TARVO_SOL;      // characters of a locus name
-inline constexpr int SOA = TARVO_SOA;      // characters of a sample name
+// Characters of a locus name. Not a buffer size: a longer "name" is almost
+// always a sample line read as locus names (a GENEPOP file whose separator
+// is missing), and the message says so.
+inline constexpr int SOL = TARVO_SOL;
 inline constexpr int PERM = TARVO_PERM;    // distinct missing-loci patterns
 inline constexpr int PAIRS = TARVO_PAIRS;  // stored match pairs of one scan
 inline constexpr int LEVELS = 50;          // false-positive levels
 inline constexpr int MAX_SETS = 1000;      // largest number of calibration sets
 inline constexpr int POPNAME = 79;         // characters kept of a population name
 
-static_assert(NOL >= 1 && NOL <= 32, "a loci mask holds at most 32 loci");
 static_assert(NOA >= 2 && NOA <= 255, "allele indices are kept in one byte");
 
 inline constexpr const char* VERSION = "TARVO Version 2.00";

@@ -27,11 +27,11 @@ class PairScorer {
   // Score of samples i and j over the loci of mask; 0 when mask holds no
   // locus; FLOOR_LLR when the product underflows. Throws
   // Error(UnknownAllele) for an allele the frequencies lack.
-  [[nodiscard]] double score(int i, int j, LociMask mask) const;
+  [[nodiscard]] double score(int i, int j, const LociMask& mask) const;
   // Score of sample s against a copy of itself typed again: at each locus of
   // mask, each copy has with probability retype_error one allele replaced by
   // a draw from the frequencies (draws: one per copy, two more per error).
-  [[nodiscard]] double self_score(int s, LociMask mask, double retype_error, Rng& rng) const;
+  [[nodiscard]] double self_score(int s, const LociMask& mask, double retype_error, Rng& rng) const;
   // Products of factors of sample i against every sample j < i, in out[j]
   // (meaningless for pairs sharing no locus). Only for tables without
   // alleles absent from the frequencies (simulated sets).
@@ -42,8 +42,8 @@ class PairScorer {
  private:
   // The score as written, one frequency lookup per allele: for samples
   // holding an allele the frequencies lack.
-  [[nodiscard]] double score_by_lookup(int i, int j, LociMask mask) const;
-  [[nodiscard]] double self_score_by_lookup(int s, LociMask mask, double retype_error,
+  [[nodiscard]] double score_by_lookup(int i, int j, const LociMask& mask) const;
+  [[nodiscard]] double self_score_by_lookup(int s, const LociMask& mask, double retype_error,
                                             Rng& rng) const;
 
   const GenotypeTable* table_;

@@ -88,13 +88,6 @@ bool layout_error(const Writer& w, const Error& e, const MessageContext& c) {
     case ErrorCode::SeparatorMissing:
       separator_missing(w, d, c);
       return true;
-    case ErrorCode::LineTooLong:
-      w.err(
-          format("Need to increase size of STR=%d and recompile to read to end of line in file "
-                 "%s\n",
-                 STR, c.file.c_str()));
-      w.err(format("Last line read was %d\n", d.line));
-      return true;
     case ErrorCode::LocusNameTooLong:
       w.err("If GENEPOP format used check if 'POP' is at beginning of third line.\n");
       w.err("Else if TARVO format:\n");
@@ -103,20 +96,12 @@ bool layout_error(const Writer& w, const Error& e, const MessageContext& c) {
       w.err(format("  Last line read was: %d\n <%s>", d.line, d.text.c_str()));
       w.err("Else check that your data has the correct format (see TARVO manual).\n");
       return true;
-    case ErrorCode::TooManyLoci:
-      w.err(format("Need to increase size of NOL=%d to read more loci\n", NOL));
-      return true;
     case ErrorCode::SecondLocusNameMissing:
       w.err(format("Read first allele but could not find second allele (%s)\n", d.name.c_str()));
       w.err(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
       return true;
     case ErrorCode::NoLoci:
       w.err("No loci pairs were read in first line\n");
-      return true;
-    case ErrorCode::SampleNameTooLong:
-      w.err(format("Sample names can only be read with %d characters. \n", SOA));
-      w.err("Need to increase size of SOA and recompile OR reduce length of name\n");
-      w.err(format("Last line read was: %d\n <%s>", d.line, d.text.c_str()));
       return true;
     case ErrorCode::TooManyPopulations:
       w.err("Too many populations read in dataset\n");
@@ -135,9 +120,6 @@ bool sample_error(const Writer& w, const Error& e) {
       w.err(format("Read first allele number (%s) but could not find second allele number \n",
                    d.name.c_str()));
       w.err(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
-      return true;
-    case ErrorCode::TooManyAllelePairs:
-      w.err(format("read_base_pairs: Need to increase size of NOL=%d to read more loci\n", NOL));
       return true;
     case ErrorCode::HalfMissingGenotype:
     case ErrorCode::AllelePairCount:
@@ -190,11 +172,9 @@ void empty_populations(const Writer& w, const ErrorDetails& d) {
 bool genepop_error(const Writer& w, const Error& e) {
   const ErrorDetails& d = e.details();
   switch (e.code()) {
-    case ErrorCode::GenepopTooManyLoci:
-      w.log_block({format("          If data is in GENEPOP format then possibly need to increase "
-                          "size of NOL=%d and recompile source code to read more loci\n",
-                          NOL),
-                   "          Otherwise check that the population separator using the '-k STR' "
+    case ErrorCode::GenepopNoSeparator:
+      w.log_block({"          No population separator was found in the GENEPOP file.\n",
+                   "          Check that the population separator using the '-k STR' "
                    "is correctly defined for the '-1 FILE'.\n"});
       return true;
     case ErrorCode::GenepopNoLocusNames:
@@ -300,15 +280,6 @@ void please_check(const Writer& w, const MessageContext& c) {
 bool frequency_error(const Writer& w, const Error& e, const MessageContext& c) {
   const ErrorDetails& d = e.details();
   switch (e.code()) {
-    case ErrorCode::FrequencyLineTooLong:
-      w.log_out(
-          format("Need to increase size of STR=%d to %lld so all characters can be read in "
-                 "line %d of file %s\n",
-                 STR, d.count, d.line, c.file.c_str()));
-      return true;
-    case ErrorCode::FrequencyTooManyLoci:
-      w.log_out(format("Need to increase dimension for number of loci (NOL=%d) \n", NOL));
-      return true;
     case ErrorCode::FrequencyTooManyAlleles:
       w.log_out(format("Need to increase size of NOA=%d to read more alleles \n", NOA));
       return true;

@@ -89,9 +89,10 @@ LevelTable top_scores(const GenotypeTable& set, const FrequencyTable& freqs, dou
   TopScores top;
   for (int i = 1; i < set.size(); ++i) {
     scorer.products_row(i, products.data());
-    const LociMask mi = set.samples[std::size_t(i)].loci;
+    const LociMask& mi = set.samples[std::size_t(i)].loci;
     for (int j = 0; j < i; ++j)
-      if ((set.samples[std::size_t(j)].loci & mi) != 0) top.offer_product(products[std::size_t(j)]);
+      if (intersects(set.samples[std::size_t(j)].loci, mi))
+        top.offer_product(products[std::size_t(j)]);
   }
   return top.finish();
 }

@@ -33,10 +33,10 @@ EffectiveSize effective_size(const PairScorer& scorer, PopulationPair cell, doub
   double g = 0;
   for (int i = later.first; i < later.end; ++i) {
     const int jend = within ? std::min(i, earlier.end) : earlier.end;
-    const LociMask mi = table.samples[i].loci;
+    const LociMask& mi = table.samples[i].loci;
     for (int j = earlier.first; j < jend; ++j) {
       const LociMask mask = mi & table.samples[j].loci;
-      if (mask == 0) continue;
+      if (mask.empty()) continue;
       // The earlier sample is typed again first; the pair's own score draws
       // nothing and is not needed here.
       const double self_j = scorer.self_score(j, mask, retype_error, rng);

@@ -2,6 +2,67 @@
 
 namespace tarvo {
 
+void LociMask::set(int locus) {
+  if (locus < WORD) {
+    first_ |= std::uint64_t{1} << locus;
+    return;
+  }
+  const auto w = std::size_t(locus / WORD);
+  if (rest_.size() < w) rest_.resize(w, 0);
+  rest_[w - 1] |= std::uint64_t{1} << (locus % WORD);
+}
+
+int LociMask::count() const {
+  int n = std::popcount(first_);
+  for (const std::uint64_t w : rest_) n += std::popcount(w);
+  return n;
+}
+
+LociMask& LociMask::operator|=(const LociMask& other) {
+  first_ |= other.first_;
+  if (rest_.size() < other.rest_.size()) rest_.resize(other.rest_.size(), 0);
+  for (std::size_t w = 0; w < other.rest_.size(); ++w) rest_[w] |= other.rest_[w];
+  return *this;
+}
+
+void LociMask::and_rest(const LociMask& other) {
+  for (std::size_t w = 0; w < rest_.size(); ++w) rest_[w] &= other.word(int(w) + 1);
+}
+
+void LociMask::and_of(const LociMask& a, const LociMask& b) {
+  rest_.resize(std::min(a.rest_.size(), b.rest_.size()));
+  for (std::size_t w = 0; w < rest_.size(); ++w) rest_[w] = a.rest_[w] & b.rest_[w];
+}
+
+bool operator==(const LociMask& a, const LociMask& b) {
+  const int n = std::max(a.words(), b.words());
+  for (int w = 0; w < n; ++w)
+    if (a.word(w) != b.word(w)) return false;
+  return true;
+}
+
+std::size_t LociMask::hash() const {
+  // Trailing words of zeros are left out, as equality ignores them.
+  std::size_t last = rest_.size();
+  while (last > 0 && rest_[last - 1] == 0) --last;
+  std::size_t h = std::hash<std::uint64_t>{}(first_);
+  for (std::size_t w = 0; w < last; ++w)
+    h ^= std::hash<std::uint64_t>{}(rest_[w]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+  return h;
+}
+
+LociMask all_loci(int nloci) {
+  LociMask out;
+  if (nloci <= 0) return out;
+  const auto words = std::size_t(nloci - 1) / LociMask::WORD + 1;
+  out.rest_.assign(words - 1, ~std::uint64_t{0});
+  std::uint64_t& last = words == 1 ? out.first_ : out.rest_.back();
+  const int in_last = nloci - int(words - 1) * LociMask::WORD;
+  last = in_last == LociMask::WORD ? ~std::uint64_t{0} : (std::uint64_t{1} << in_last) - 1;
+  if (words > 1) out.first_ = ~std::uint64_t{0};
+  return out;
+}
+
 GenotypeTable::GenotypeTable(int nloci, int nsamples)
     : samples(std::size_t(nsamples)),
       nloci_(nloci),

@@ -12,7 +12,7 @@ namespace tarvo {
 std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks) {
   std::vector<MissingPattern> out;
   std::unordered_map<LociMask, std::size_t> where;
-  for (const LociMask mask : masks) {
+  for (const LociMask& mask : masks) {
     const auto [it, added] = where.try_emplace(mask, out.size());
     if (!added) {
       out[it->second].count += 1;
@@ -36,8 +36,8 @@ std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent, R
     do {
       mask = full;
       for (int k = 0; k < nloci; ++k)
-        if (rng.uniform() > keep) mask &= ~(1u << k);
-    } while (mask == 0);
+        if (rng.uniform() > keep) mask.reset(k);
+    } while (mask.empty());
   }
   return out;
 }

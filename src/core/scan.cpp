@@ -87,7 +87,7 @@ class Scan {
     const Sample& si = table_.samples[std::size_t(i)];
     const Sample& sj = table_.samples[std::size_t(j)];
     const LociMask mask = sj.loci & si.loci;
-    if (mask == 0) return;
+    if (mask.empty()) return;
     if (settings_.count_mismatches) {
       const LocusComparison c = compare_loci(table_, i, j);
       out_.mismatches.comparable[std::size_t(c.compared)] += 1;

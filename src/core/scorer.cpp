@@ -88,25 +88,22 @@ double PairScorer::score_of_product(double product) {
   return product < PRODUCT_FLOOR ? FLOOR_LLR : std::log(product);
 }
 
-double PairScorer::score(int i, int j, LociMask mask) const {
+double PairScorer::score(int i, int j, const LociMask& mask) const {
   if (unknown_[std::size_t(i)] || unknown_[std::size_t(j)]) return score_by_lookup(i, j, mask);
-  LociMask bits = mask & all_loci(stride_);
-  if (bits == 0) return 0;
   const std::uint16_t* ci = &code_[std::size_t(i) * std::size_t(stride_)];
   const std::uint16_t* cj = &code_[std::size_t(j) * std::size_t(stride_)];
   const double* fj = &factor_[std::size_t(j) * std::size_t(stride_)];
-  int k = std::countr_zero(bits);
-  double like = ci[k] == cj[k] ? fj[k] : eb_;
-  bits &= bits - 1;
-  while (bits) {
-    k = std::countr_zero(bits);
+  // 1.0 times the first factor is that factor exactly.
+  double like = 1.0;
+  bool any = false;
+  mask.for_each(stride_, [&](int k) {
     like = like * (ci[k] == cj[k] ? fj[k] : eb_);
-    bits &= bits - 1;
-  }
-  return score_of_product(like);
+    any = true;
+  });
+  return any ? score_of_product(like) : 0;
 }
 
-double PairScorer::score_by_lookup(int i, int j, LociMask mask) const {
+double PairScorer::score_by_lookup(int i, int j, const LociMask& mask) const {
   const std::int32_t* a = table_->row(i);
   const std::int32_t* b = table_->row(j);
   double like = 0;
@@ -124,13 +121,11 @@ double PairScorer::score_by_lookup(int i, int j, LociMask mask) const {
   return first ? 0 : score_of_product(like);
 }
 
-double PairScorer::self_score(int s, LociMask mask, double retype_error, Rng& rng) const {
+double PairScorer::self_score(int s, const LociMask& mask, double retype_error, Rng& rng) const {
   if (unknown_[std::size_t(s)]) return self_score_by_lookup(s, mask, retype_error, rng);
-  const LociMask usable = mask & all_loci(stride_);
   double like = 0;
   bool first = true;
-  for (LociMask bits = usable; bits; bits &= bits - 1) {
-    const int k = std::countr_zero(bits);
+  mask.for_each(stride_, [&](int k) {
     const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
     const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
     int c1 = index_[2 * c], c2 = index_[2 * c + 1];
@@ -148,13 +143,14 @@ double PairScorer::self_score(int s, LociMask mask, double retype_error, Rng& rn
     }
     like = first ? f : like * f;
     first = false;
-  }
+  });
   return first ? 0 : score_of_product(like);
 }
 
 // The self-comparison as written, for a sample holding an allele the
 // frequencies lack: the lookup of the copy's alleles throws.
-double PairScorer::self_score_by_lookup(int s, LociMask mask, double retype_error, Rng& rng) const {
+double PairScorer::self_score_by_lookup(int s, const LociMask& mask, double retype_error,
+                                        Rng& rng) const {
   const std::int32_t* a = table_->row(s);
   double like = 0;
   bool first = true;
@@ -183,28 +179,35 @@ void PairScorer::products_row(int i, double* out) const {
   const int nloci = stride_;
   const auto stride = std::size_t(stride_);
   const std::uint16_t* ci = &code_[std::size_t(i) * stride];
-  const LociMask mi = samples[std::size_t(i)].loci;
+  const LociMask& mi = samples[std::size_t(i)].loci;
   const double eb = eb_;
   // A locus outside the pair's mask multiplies by 1.0, which is exact, so
-  // each product equals the one taken over the compared loci only.
-  auto factor = [&](LociMask m, int k, const std::uint16_t* cj, const double* fj) {
-    return has_locus(m, k) ? (ci[k] == cj[k] ? fj[k] : eb) : 1.0;
+  // each product equals the one taken over the compared loci only. Loci go
+  // 64 at a time, one mask word each; most panels are one word.
+  auto factor = [&](std::uint64_t m, int k, int bit, const std::uint16_t* cj, const double* fj) {
+    return ((m >> bit) & 1u) != 0 ? (ci[k] == cj[k] ? fj[k] : eb) : 1.0;
   };
+  const int nwords = (nloci + LociMask::WORD - 1) / LociMask::WORD;
   int j = 0;
   // Four pairs at a time, each product still taken in locus order.
   for (; j + 4 <= i; j += 4) {
-    const LociMask m0 = mi & samples[std::size_t(j)].loci;
-    const LociMask m1 = mi & samples[std::size_t(j) + 1].loci;
-    const LociMask m2 = mi & samples[std::size_t(j) + 2].loci;
-    const LociMask m3 = mi & samples[std::size_t(j) + 3].loci;
     const std::uint16_t* c0 = &code_[std::size_t(j) * stride];
     const double* f0 = &factor_[std::size_t(j) * stride];
     double l0 = 1, l1 = 1, l2 = 1, l3 = 1;
-    for (int k = 0; k < nloci; ++k) {
-      l0 *= factor(m0, k, c0, f0);
-      l1 *= factor(m1, k, c0 + stride, f0 + stride);
-      l2 *= factor(m2, k, c0 + 2 * stride, f0 + 2 * stride);
-      l3 *= factor(m3, k, c0 + 3 * stride, f0 + 3 * stride);
+    for (int w = 0; w < nwords; ++w) {
+      const std::uint64_t mw = mi.word(w);
+      const std::uint64_t m0 = mw & samples[std::size_t(j)].loci.word(w);
+      const std::uint64_t m1 = mw & samples[std::size_t(j) + 1].loci.word(w);
+      const std::uint64_t m2 = mw & samples[std::size_t(j) + 2].loci.word(w);
+      const std::uint64_t m3 = mw & samples[std::size_t(j) + 3].loci.word(w);
+      const int base = w * LociMask::WORD;
+      const int end = std::min(nloci, base + LociMask::WORD);
+      for (int k = base; k < end; ++k) {
+        l0 *= factor(m0, k, k - base, c0, f0);
+        l1 *= factor(m1, k, k - base, c0 + stride, f0 + stride);
+        l2 *= factor(m2, k, k - base, c0 + 2 * stride, f0 + 2 * stride);
+        l3 *= factor(m3, k, k - base, c0 + 3 * stride, f0 + 3 * stride);
+      }
     }
     out[j] = l0;
     out[j + 1] = l1;
@@ -212,11 +215,15 @@ void PairScorer::products_row(int i, double* out) const {
     out[j + 3] = l3;
   }
   for (; j < i; ++j) {
-    const LociMask m = mi & samples[std::size_t(j)].loci;
     const std::uint16_t* cj = &code_[std::size_t(j) * stride];
     const double* fj = &factor_[std::size_t(j) * stride];
     double l = 1;
-    for (int k = 0; k < nloci; ++k) l *= factor(m, k, cj, fj);
+    for (int w = 0; w < nwords; ++w) {
+      const std::uint64_t m = mi.word(w) & samples[std::size_t(j)].loci.word(w);
+      const int base = w * LociMask::WORD;
+      const int end = std::min(nloci, base + LociMask::WORD);
+      for (int k = base; k < end; ++k) l *= factor(m, k, k - base, cj, fj);
+    }
     out[j] = l;
   }
 }

@@ -10,21 +10,8 @@ namespace tarvo {
 
 namespace {
 
-// One whole line, however long: the commas of a line that the reader will
-// later refuse as too long still decide the format, and a long line must not
-// be taken for several.
 bool whole_line(std::istream& in, std::string& line) {
-  std::string piece;
-  line.clear();
-  bool any = false;
-  for (;;) {
-    const fields::LineRead read = fields::read_line(in, piece);
-    if (read == fields::LineRead::End) break;
-    any = true;
-    line += piece;
-    if (read != fields::LineRead::TooLong) break;
-  }
-  return any;
+  return fields::read_line(in, line) != fields::LineRead::End;
 }
 
 long commas(const std::string& line) {

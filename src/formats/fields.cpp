@@ -13,20 +13,10 @@
 namespace tarvo::fields {
 
 LineRead read_line(std::istream& in, std::string& line) {
-  using Traits = std::istream::traits_type;
   line.clear();
-  const std::size_t capacity = std::size_t(STR - 1);
-  while (line.size() < capacity) {
-    const Traits::int_type c = in.get();
-    if (Traits::eq_int_type(c, Traits::eof())) break;
-    line.push_back(Traits::to_char_type(c));
-    if (line.back() == '\n') return LineRead::Whole;
-  }
-  if (line.size() == capacity) {
-    // A full buffer is only an overflow when more of the stream follows.
-    return Traits::eq_int_type(in.peek(), Traits::eof()) ? LineRead::Whole : LineRead::TooLong;
-  }
-  return line.empty() ? LineRead::End : LineRead::Whole;
+  if (!std::getline(in, line)) return line.empty() ? LineRead::End : LineRead::Whole;
+  if (!in.eof()) line.push_back('\n');
+  return LineRead::Whole;
 }
 
 int parse_int(const std::string& field, int line, int fieldno) {

@@ -13,11 +13,10 @@
 
 namespace tarvo::fields {
 
-enum class LineRead { End, Whole, TooLong };
+enum class LineRead { End, Whole };
 
-// At most STR-1 characters (newline included) are taken at once, as with a C
-// line buffer of STR characters; TooLong when the buffer is full and more of
-// the stream follows, so that a long line is refused rather than split.
+// The next line with its newline (none at the end of the stream), however
+// long: a panel of hundreds of loci makes lines of thousands of characters.
 [[nodiscard]] LineRead read_line(std::istream& in, std::string& line);
 
 // A non-negative integer of digits only: Error(NotANumber) or

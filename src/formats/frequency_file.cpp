@@ -20,10 +20,6 @@ bool has_field(const std::string& line) {
   return !line.empty() && line[0] != '\n';
 }
 
-void check_loci(int nloci) {
-  if (nloci > NOL) throw Error(ErrorCode::FrequencyTooManyLoci);
-}
-
 std::vector<std::int32_t> read_alleles(std::string& line, const std::string& locus, int lineno) {
   std::vector<std::int32_t> alleles;
   int fieldno = 1;
@@ -97,16 +93,13 @@ void FrequencyReader::take(std::string& line) {
     allele_lines = rest.find('.') == std::string::npos;
     layout_known = true;
   }
-  const int nloci = table.size();
   if (allele_lines && expect_alleles) {
-    check_loci(nloci + 1);
     LocusFrequencies locus;
     locus.name = name;
     locus.alleles = read_alleles(line, name, lineno);
     table.loci.push_back(std::move(locus));
     expect_alleles = false;
   } else if (allele_lines) {
-    check_loci(nloci);
     LocusFrequencies& locus = table.loci.back();
     std::vector<double> freqs = read_frequencies(line, lineno);
     if (freqs.size() != locus.alleles.size()) {
@@ -120,7 +113,6 @@ void FrequencyReader::take(std::string& line) {
     close_frequencies(locus, std::move(freqs), lineno);
     expect_alleles = true;
   } else {
-    check_loci(nloci + 1);
     table.loci.push_back(LocusFrequencies{});
     LocusFrequencies& locus = table.loci.back();
     locus.name = name;
@@ -138,12 +130,6 @@ FrequencyTable read_frequency_file(std::istream& in) {
   for (;;) {
     const fields::LineRead got = fields::read_line(in, line);
     if (got == fields::LineRead::End) break;
-    if (got == fields::LineRead::TooLong) {
-      ErrorDetails d;
-      d.count = long(line.size());
-      d.line = reader.table.size() + 1;
-      throw Error(ErrorCode::FrequencyLineTooLong, std::move(d));
-    }
     ++reader.lineno;
     fields::drop_carriage_return(line);
     if (line.size() < 2) continue;

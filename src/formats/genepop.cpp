@@ -94,11 +94,6 @@ GenotypeTable GenepopReader::read(std::istream& in) {
     const fields::LineRead got = fields::read_line(in, line);
     if (got == fields::LineRead::End) break;
     ++lineno_;
-    if (got == fields::LineRead::TooLong) {
-      ErrorDetails d;
-      d.line = lineno_;
-      throw Error(ErrorCode::LineTooLong, std::move(d));
-    }
     fields::drop_carriage_return(line);
     if (lineno_ == 1) continue;  // the title, whatever it holds
     // Empty lines, and lines of blanks alone, separate nothing.
@@ -112,6 +107,9 @@ GenotypeTable GenepopReader::read(std::istream& in) {
     else
       sample(line, line);
   }
+  // Every line was taken for locus names: the separator is not the one
+  // the file uses.
+  if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator);
   name_population();
   check_empty_populations();
   table_.populations = pops_.finish(table_.size());
@@ -120,7 +118,6 @@ GenotypeTable GenepopReader::read(std::istream& in) {
 
 void GenepopReader::add_locus(const std::string& name, const std::string& as_read) {
   if (int(name.size()) > SOL) throw located(ErrorCode::LocusNameTooLong, as_read);
-  if (int(names_.size()) == NOL) throw Error(ErrorCode::GenepopTooManyLoci);
   names_.push_back(name);
 }
 
@@ -166,7 +163,6 @@ void GenepopReader::sample(std::string work, const std::string& as_read) {
   const std::size_t comma = fields::char_position(work, ',');
   if (comma == 0) throw located(ErrorCode::NoCommaAfterName, as_read);
   const std::string name = trimmed(work.substr(0, comma));
-  if (int(name.size()) > SOA) throw located(ErrorCode::SampleNameTooLong, as_read);
   last_sample_ = name;
   sample_read_ = true;
   fields::skip_through(work, ',');
@@ -211,7 +207,7 @@ LociMask GenepopReader::genotypes(std::string& work, std::int32_t* row) const {
     }
     row[2 * k] = fields::parse_int(field.substr(0, half), lineno_, fieldno);
     row[2 * k + 1] = fields::parse_int(field.substr(half), lineno_, fieldno);
-    if (row[2 * k] == 0 || row[2 * k + 1] == 0) mask &= ~(1u << k);
+    if (row[2 * k] == 0 || row[2 * k + 1] == 0) mask.reset(k);
     fields::skip_field(work);
     // Blanks at the end of a line are not a further genotype.
     skip_blanks(work);

@@ -30,13 +30,13 @@ class OwnReader {
  private:
   void header(std::string work, const std::string& as_read);
   void separator(std::string work);
-  // A sample line as read: room for every pair a line may hold, so a line
-  // with more pairs than the header is refused by its count rather than cut.
+  // A sample line as read: every pair the line holds, so a line with more
+  // pairs than the header is refused by its count rather than cut.
   struct SampleLine {
     std::string name;
     std::string as_read;
     int shown_line = 0;
-    std::array<std::int32_t, 2 * NOL> alleles{};
+    std::vector<std::int32_t> alleles;
     LociMask mask = 0;
     int pairs = 0;
   };
@@ -62,11 +62,6 @@ GenotypeTable OwnReader::read(std::istream& in) {
     const fields::LineRead got = fields::read_line(in, line);
     if (got == fields::LineRead::End) break;
     ++lineno_;
-    if (got == fields::LineRead::TooLong) {
-      ErrorDetails d;
-      d.line = lineno_;
-      throw Error(ErrorCode::LineTooLong, std::move(d));
-    }
     fields::drop_carriage_return(line);
     // Empty lines, and lines of blanks alone, separate nothing.
     const std::size_t start = line.find_first_not_of(' ');
@@ -80,12 +75,6 @@ GenotypeTable OwnReader::read(std::istream& in) {
     }
     skip_blanks(work);
     const std::string name = first_field(work);
-    if (int(name.size()) > SOA) {
-      ErrorDetails d;
-      d.text = line;
-      d.line = lineno_;
-      throw Error(ErrorCode::SampleNameTooLong, std::move(d));
-    }
     if (name == settings_.separator)
       separator(work);
     else
@@ -105,7 +94,6 @@ void OwnReader::header(std::string work, const std::string& as_read) {
     d.text = as_read;
     d.line = lineno_;
     if (int(a.size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, std::move(d));
-    if (int(names.size()) == NOL) throw Error(ErrorCode::TooManyLoci);
     names.push_back(a);
     next_field(work);
     d.name = a;
@@ -156,7 +144,8 @@ void OwnReader::sample(std::string work, const std::string& name, const std::str
   }
   // The pair messages show this reckoning of the line number, which ignores
   // empty lines and dropped populations.
-  const SampleLine got = allele_pairs(work, SampleLine{name, as_read, index + pops_.current() + 2});
+  const SampleLine got =
+      allele_pairs(work, SampleLine{name, as_read, index + pops_.current() + 2, {}});
   if (got.pairs != table_.loci()) {
     ErrorDetails d;
     d.sample = name;
@@ -172,7 +161,7 @@ void OwnReader::sample(std::string work, const std::string& name, const std::str
   s.name = name;
   s.loci = got.mask;
   s.population = pops_.current();
-  std::copy_n(got.alleles.begin(), 2 * got.pairs, table_.row(index));
+  std::copy(got.alleles.begin(), got.alleles.end(), table_.row(index));
   pops_.add_sample();
 }
 
@@ -184,8 +173,8 @@ OwnReader::SampleLine OwnReader::allele_pairs(std::string& work, SampleLine got)
   while (work.size() > 1) {
     const int k = got.pairs;
     const std::size_t at = 2 * std::size_t(k);
-    if (k == NOL) throw Error(ErrorCode::TooManyAllelePairs);
     const std::string a = first_field(work);
+    got.alleles.resize(at + 2, 0);
     got.alleles[at] = fields::parse_int(a, lineno_, ++fieldno);
     next_field(work);
     if (work.size() <= 1) {
@@ -208,7 +197,7 @@ OwnReader::SampleLine OwnReader::allele_pairs(std::string& work, SampleLine got)
       throw Error(ErrorCode::HalfMissingGenotype, std::move(d));
     }
     // Either allele missing leaves the genotype unusable for matching.
-    if (got.alleles[at] == 0 || got.alleles[at + 1] == 0) got.mask &= ~(1u << k);
+    if (got.alleles[at] == 0 || got.alleles[at + 1] == 0) got.mask.reset(k);
     ++got.pairs;
   }
   return got;

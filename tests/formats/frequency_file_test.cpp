@@ -76,13 +76,6 @@ TEST(FrequencyFile, ErrorsCarryTheirValues) {
   EXPECT_EQ(e.code(), ErrorCode::NotADecimal);
   EXPECT_EQ(e.details().character, '-');
   EXPECT_EQ(error_of("A\t1,2\n").code(), ErrorCode::TabsAndCommas);
-
-  std::string wide = "B 1";
-  wide += std::string(std::size_t(tarvo::STR - int(wide.size())), ' ') + "\n";
-  e = error_of("A 1\nA 1.0\n" + wide);
-  EXPECT_EQ(e.code(), ErrorCode::FrequencyLineTooLong);
-  EXPECT_EQ(e.details().count, tarvo::STR - 1);
-  EXPECT_EQ(e.details().line, 2);
 }
 
 }  // namespace

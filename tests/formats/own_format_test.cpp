@@ -2,12 +2,15 @@
 // genotypes, the -m rule and the errors with the values their messages need.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "tarvo/error.h"
 #include "tarvo/formats.h"
+#include "tarvo/frequencies.h"
+#include "tarvo/limits.h"
 
 namespace {
 
@@ -41,7 +44,8 @@ std::string summary(const GenotypeTable& t) {
   s += "\n";
   for (int i = 0; i < t.size(); ++i) {
     const auto& smp = t.samples[std::size_t(i)];
-    s += smp.name + " p" + std::to_string(smp.population) + " m" + std::to_string(smp.loci) + ":";
+    s += smp.name + " p" + std::to_string(smp.population) + " m" +
+         std::to_string(smp.loci.word(0)) + ":";
     for (int a = 0; a < 2 * t.loci(); ++a) s += " " + std::to_string(t.row(i)[a]);
     s += "\n";
   }
@@ -138,16 +142,93 @@ TEST(OwnFormat, ErrorsCarryTheirValues) {
   EXPECT_EQ(e.details().text, "S3,1,1,1,1\n");
 }
 
-TEST(OwnFormat, LineLimitIsStrMinusOneCharacters) {
-  const auto file = [](int width) {
-    std::string sample = "S1,1,1";
-    sample += std::string(std::size_t(width - 1 - int(sample.size())), ' ') + "\n";
-    return "ID,L1,L1\nPOP\n" + sample;
+// A SNP panel of 300 loci: lines of thousands of characters, names of any
+// length, missing loci in every mask word.
+TEST(OwnFormat, WidePanelsLongLinesAndLongNames) {
+  const int nloci = 300;
+  const std::string locus(40, 'L');
+  std::string text = "ID";
+  for (int k = 0; k < nloci; ++k)
+    text += "," + locus + std::to_string(k) + "," + locus + std::to_string(k);
+  text += "\nPOP\n";
+  const std::string name = "site_A_2023_transect_07_scat_000123_replicate_b";
+  text += name;
+  for (int k = 0; k < nloci; ++k) text += k % 70 == 5 ? ",0,0" : (k % 2 ? ",1,2" : ",2,2");
+  Error e = error_of(text + ",1,1\n");
+  EXPECT_EQ(e.code(), ErrorCode::AllelePairCount);
+  EXPECT_EQ(e.details().count, nloci + 1);
+  const GenotypeTable t = read(text + "\n");
+  ASSERT_EQ(t.loci(), nloci);
+  EXPECT_EQ(t.locus_names[299], locus + "299");
+  EXPECT_EQ(t.samples[0].name, name);
+  EXPECT_EQ(t.samples[0].loci.count(), nloci - 5);
+  for (const int k : {5, 75, 145, 215, 285}) EXPECT_FALSE(t.samples[0].loci.has(k)) << k;
+  EXPECT_TRUE(t.samples[0].loci.has(299));
+  EXPECT_EQ(t.row(0)[2 * 299], 1);
+  EXPECT_EQ(t.row(0)[2 * 299 + 1], 2);
+
+  e = error_of("ID," + std::string(tarvo::SOL + 1, 'x') + ",x\nPOP\nS1,1,1\n");
+  EXPECT_EQ(e.code(), ErrorCode::LocusNameTooLong);
+  EXPECT_EQ(read("ID," + std::string(tarvo::SOL, 'x') + "," + std::string(tarvo::SOL, 'x') +
+                 "\nPOP\nS1,1,1\n")
+                .loci(),
+            1);
+}
+
+// Two-allele SNP genotypes: the GENEPOP test panel (0101, 0102, 0202 and
+// 0000 for a missing locus) written in this layout reads the same.
+TEST(OwnFormat, SnpPanelReadsLikeItsGenepopFile) {
+  std::ifstream in(std::string(TARVO_SOURCE_DIR) + "/tests/e2e/inputs/snp96.gen");
+  const GenotypeTable gen = tarvo::read_genepop(in, {});
+  ASSERT_EQ(gen.loci(), 96);
+  std::string text = "ID";
+  for (const auto& name : gen.locus_names) text += "," + name + "," + name;
+  text += "\nPOP," + gen.populations[0].name + "\n";
+  for (int s = 0; s < gen.size(); ++s) {
+    text += gen.samples[std::size_t(s)].name;
+    for (int a = 0; a < 2 * gen.loci(); ++a) text += "," + std::to_string(gen.row(s)[a]);
+    text += "\n";
+  }
+  const GenotypeTable own = read(text);
+  ASSERT_EQ(own.size(), gen.size());
+  EXPECT_EQ(summary(own), summary(gen));
+  int missing = 0;
+  for (int s = 0; s < own.size(); ++s) {
+    EXPECT_EQ(own.samples[std::size_t(s)].loci, gen.samples[std::size_t(s)].loci);
+    missing += 96 - own.samples[std::size_t(s)].loci.count();
+  }
+  EXPECT_GT(missing, 0);
+  const auto a = tarvo::count_frequencies(own);
+  EXPECT_EQ(a.loci[95].alleles, (std::vector<std::int32_t>{0, 1, 2}));
+}
+
+// The cattle data in this layout (its header line has 402 characters) reads
+// exactly like the same data in GENEPOP format.
+TEST(OwnFormat, CattleReadsLikeGenepopCattle) {
+  const auto load = [](const std::string& file, tarvo::GenotypeFormat expected) {
+    const std::string path = std::string(TARVO_SOURCE_DIR) + "/tests/data/" + file;
+    std::ifstream probe(path);
+    EXPECT_EQ(tarvo::detect_format(probe), expected);
+    std::ifstream in(path);
+    return tarvo::read_genotypes(in, expected, {});
   };
-  EXPECT_EQ(read(file(tarvo::STR - 1)).size(), 1);
-  const Error e = error_of(file(tarvo::STR));
-  EXPECT_EQ(e.code(), ErrorCode::LineTooLong);
-  EXPECT_EQ(e.details().line, 3);
+  const auto csv = load("microbov.csv", tarvo::GenotypeFormat::Own);
+  const auto gen = load("microbov.gen", tarvo::GenotypeFormat::Genepop);
+  EXPECT_EQ(csv.size(), 704);
+  EXPECT_EQ(csv.loci(), 30);
+  EXPECT_EQ(csv.populations.size(), 15u);
+  ASSERT_EQ(csv.size(), gen.size());
+  EXPECT_EQ(csv.locus_names, gen.locus_names);
+  const auto a = tarvo::count_frequencies(csv), b = tarvo::count_frequencies(gen);
+  for (int k = 0; k < csv.loci(); ++k) {
+    EXPECT_EQ(a.loci[k].alleles, b.loci[k].alleles) << k;
+    EXPECT_EQ(a.loci[k].counts, b.loci[k].counts) << k;
+  }
+  for (int i = 0; i < csv.size(); ++i) {
+    EXPECT_EQ(csv.samples[i].name, gen.samples[i].name);
+    EXPECT_EQ(csv.samples[i].loci, gen.samples[i].loci);
+    EXPECT_EQ(csv.samples[i].population, gen.samples[i].population);
+  }
 }
 
 TEST(OwnFormat, MinimumSizeDropsClosedPopulations) {
