@@ -6,6 +6,7 @@ namespace tarvo::report {
 namespace {
 
 constexpr int FREQUENCY_RULE = 81;
+constexpr int NAME_COLUMN = 10;
 
 template <typename T>
 T entry_or_zero(const std::vector<T>& values, int j) {
@@ -13,22 +14,28 @@ T entry_or_zero(const std::vector<T>& values, int j) {
 }
 
 // Writes one locus; returns false when the locus held only missing values.
-bool write_locus(std::ostream& out, const LocusFrequencies& locus, int number) {
+// extra: characters the name column grows by.
+bool write_locus(std::ostream& out, const LocusFrequencies& locus, int number, int extra) {
   const char* name = locus.name.c_str();
+  const int width = NAME_COLUMN + extra;
   const int entries = locus.size();
   bool only_missing = false;
-  out << "    loci          loci      allele     allele     allele  allele       cumulative'n  \n";
-  out << "    name          number    name       number     count   frequency    frequency\n\n";
+  const std::string grown(std::size_t(extra), ' ');
+  out << grown
+      << "    loci          loci      allele     allele     allele  allele       cumulative'n  \n";
+  out << grown
+      << "    name          number    name       number     count   frequency    frequency\n\n";
   int shown = 0;
   for (int j = 0; j < entries; ++j) {
     const int count = entry_or_zero(locus.counts, j);
     if (locus.alleles[std::size_t(j)] != 0) {
       ++shown;
-      out << format("%10s  %10d %10d %10d", name, number, locus.alleles[std::size_t(j)], shown);
+      out << format("%*s  %10d %10d %10d", width, name, number, locus.alleles[std::size_t(j)],
+                    shown);
       out << format("%10d  %10.5f   %10.5f ", count, entry_or_zero(locus.freqs, j),
                     entry_or_zero(locus.cumulative, j));
     } else {
-      out << format("%10s  %10d         M           0", name, number);
+      out << format("%*s  %10d         M           0", width, name, number);
       out << format("%10d        -            -", count);
       if (entries == 1) {
         out << "\n\nWARNING: This locus only had missing values\n\n";
@@ -50,18 +57,21 @@ bool write_locus(std::ostream& out, const LocusFrequencies& locus, int number) {
 
 bool frequency_report(std::ostream& out, const FrequencyTable& freqs, bool counted, int samples,
                       const std::string& file) {
+  const int extra = column_growth(
+      freqs.loci, NAME_COLUMN, [](const LocusFrequencies& l) { return std::string_view(l.name); });
+  const int width = FREQUENCY_RULE + extra;
   out << "\n\n\n";
-  rule(out, FREQUENCY_RULE, "\n\n");
+  rule(out, width, "\n\n");
   if (counted)
     out << format("Allele frequencies of %d records read from file <%s> \n", samples, file.c_str());
   else
     out << format("Allele frequencies read from file: <%s>\n\n", file.c_str());
-  rule(out, FREQUENCY_RULE, "\n\n");
+  rule(out, width, "\n\n");
   bool usable = true;
   for (int i = 0; i < freqs.size(); ++i) {
-    if (!write_locus(out, freqs.loci[std::size_t(i)], i + 1)) usable = false;
+    if (!write_locus(out, freqs.loci[std::size_t(i)], i + 1, extra)) usable = false;
   }
-  rule(out, FREQUENCY_RULE, "\n\n");
+  rule(out, width, "\n\n");
   return usable;
 }
 

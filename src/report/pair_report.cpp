@@ -38,41 +38,49 @@ void simulated_relationships(std::ostream& out, const GenotypeTable& table, int 
   rule(out, RELATION_RULE);
 }
 
-void list_head(std::ostream& out, const PairReportInput& input, double V) {
+// The sample columns of the pair list are 10 wide, grown by extra each.
+constexpr int NAME_COLUMN = 10;
+constexpr std::size_t NAMES_END = 22;  // where the header's name columns end
+
+void list_head(std::ostream& out, const PairReportInput& input, double V, int extra) {
   out << "\n\n\n\n\n\n\n";
   if (input.several_iterations) {
     rule(out, ITERATION_RULE);
     out << format("Convergence iteration %d with %5.3f false positives\n", input.iteration + 1, V);
     rule(out, ITERATION_RULE, "\n\n");
   }
-  rule(out, LIST_RULE);
+  const int width = LIST_RULE + 2 * extra;
+  rule(out, width);
   out << format(
       "List of pairwise match(s) having cumulative number of false positives <=%-8.3g\n\n", V);
-  rule(out, LIST_RULE);
-  out << "Rank      Sample_pairs     Populations      Alleles                     Match log "
-         "   Cumulative\n";
-  out << "                                            Total Mismatch Dropout      likelihood "
-         "  number    \n";
-  out << "                                                                        ratio (LLR) "
-         " of false  \n";
-  out << "                                                                                    "
-         " positives \n";
-  rule(out, LIST_RULE);
+  rule(out, width);
+  const std::string grown(std::size_t(2 * extra), ' ');
+  for (std::string line :
+       {"Rank      Sample_pairs     Populations      Alleles                     Match log "
+        "   Cumulative\n",
+        "                                            Total Mismatch Dropout      likelihood "
+        "  number    \n",
+        "                                                                        ratio (LLR) "
+        " of false  \n",
+        "                                                                                    "
+        " positives \n"})
+    out << line.insert(NAMES_END, grown);
+  rule(out, width);
 }
 
 void pair_row(std::ostream& out, const PairReportInput& input, int rank, const MatchPair& pair,
-              double false_positives, char flag) {
+              double false_positives, char flag, int extra) {
   const GenotypeTable& table = *input.reference;
   const AlleleComparison a = compare_alleles(table, pair.later, pair.earlier);
   const char sep = a.mismatches == 0 ? ':' : '?';
   const int later_population = pair.later_population + 1;
   const int earlier_population = pair.earlier_population + 1;
   if (input.by_name)
-    out << format("%3d %10s %c %-10s%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
-                  rank, table.samples[std::size_t(pair.later)].name.c_str(), sep,
-                  table.samples[std::size_t(pair.earlier)].name.c_str(), flag, later_population,
-                  earlier_population, a.alleles, a.mismatches, a.dropouts, pair.llr,
-                  false_positives);
+    out << format("%3d %*s %c %-*s%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
+                  rank, NAME_COLUMN + extra, table.samples[std::size_t(pair.later)].name.c_str(),
+                  sep, NAME_COLUMN + extra, table.samples[std::size_t(pair.earlier)].name.c_str(),
+                  flag, later_population, earlier_population, a.alleles, a.mismatches, a.dropouts,
+                  pair.llr, false_positives);
   else
     out << format("%3d %10d %c %-10d%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
                   rank, pair.later + 1, sep, pair.earlier + 1, flag, later_population,
@@ -93,7 +101,11 @@ char pair_flag(const PairReportInput& input, const MatchPair& pair) {
 
 void pair_list(std::ostream& out, const PairReportInput& input) {
   const double V = input.calibration->false_positives[std::size_t(input.level)];
-  list_head(out, input, V);
+  const int extra = input.by_name
+                        ? column_growth(input.reference->samples, NAME_COLUMN,
+                                        [](const Sample& s) { return std::string_view(s.name); })
+                        : 0;
+  list_head(out, input, V, extra);
   const std::vector<MatchPair>& pairs = *input.pairs;
   bool missed_block = false;
   char flag = ' ';
@@ -112,7 +124,7 @@ void pair_list(std::ostream& out, const PairReportInput& input) {
     // The flag of a pair past the last listed one still decides the note.
     flag = pair_flag(input, pair);
     if (alpha >= BELOW_EVERY_SCORE) break;
-    pair_row(out, input, int(r) + 1, pair, alpha, flag);
+    pair_row(out, input, int(r) + 1, pair, alpha, flag, extra);
   }
   if (flag == 'e') out << "\n'e' in table above denotes false positive match\n";
 }

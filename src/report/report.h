@@ -3,9 +3,11 @@
 // report writers build each report file's text from the library's results.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tarvo/calibration.h"
@@ -136,6 +138,19 @@ struct PairReportInput {
   bool leave_out_misses = false;    // -w
 };
 void pair_report(std::ostream& out, const PairReportInput& input);
+
+// Names of up to SHORT_NAME characters keep the report layouts as they have
+// always been; a longer name widens its column to the longest name, so the
+// rows stay aligned and the name is shown whole.
+inline constexpr int SHORT_NAME = 20;
+// Characters a column of the given width must grow by to hold the longest of
+// names, or 0 when none is longer than SHORT_NAME.
+template <typename Names, typename Name>
+[[nodiscard]] int column_growth(const Names& names, int width, Name name_of) {
+  std::size_t longest = 0;
+  for (const auto& n : names) longest = std::max(longest, name_of(n).size());
+  return longest > std::size_t(SHORT_NAME) ? int(longest) - width : 0;
+}
 
 // The clusters listing appended to the pairwise report; nothing when the
 // clusters come from fewer than two pairs (fewer than three samples).
