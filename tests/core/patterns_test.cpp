@@ -53,22 +53,6 @@ TEST(Patterns, RandomMasksRedrawEmptyMasks) {
     ASSERT_EQ(m, expect);
   }
   EXPECT_EQ(a.calls(), b.calls());
-
-  // A wide panel draws once per locus in locus order, past 64 too, and the
-  // tally tells apart masks that differ only there.
-  tarvo::Rng c(4), d(4);
-  const auto wide = tarvo::random_masks(50, 100, 90, c);
-  for (const LociMask& m : wide)
-    for (int k = 0; k < 100; ++k) ASSERT_EQ(m.has(k), !(d.uniform() > 0.9)) << k;
-  EXPECT_EQ(c.calls(), d.calls());
-  LociMask high = wide[0];
-  if (high.has(99))
-    high.reset(99);
-  else
-    high.set(99);
-  const auto p = tarvo::tally_patterns(std::vector<LociMask>{high, wide[0], high});
-  ASSERT_EQ(p.size(), 2u);
-  EXPECT_EQ(p[0].count, 2);
 }
 
 TEST(Patterns, ResampleDrawsFromSourceOrPopulation) {

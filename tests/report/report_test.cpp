@@ -191,17 +191,6 @@ TEST(Report, FrequencyReport) {
                       "do not add up to one: freq= 0.000000000 \n"),
             std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 83), line + "\n\n");
-
-  // A locus name past 20 characters widens the name column, header and
-  // rules along with it.
-  freqs.loci[0].name = std::string(25, 'x');
-  std::ostringstream wide;
-  (void)frequency_report(wide, freqs, true, 5, "a.gen");
-  EXPECT_NE(wide.str().find(std::string(96, '_') + "\n"), std::string::npos);
-  EXPECT_NE(wide.str().find(std::string(15, ' ') + "    loci          loci      allele"),
-            std::string::npos);
-  EXPECT_NE(wide.str().find("\n" + std::string(25, 'x') + "           1          5          1"),
-            std::string::npos);
 }
 
 // Four samples of one population, identical at two loci.
@@ -245,19 +234,6 @@ TEST(Report, PairReportListsMissedPairsApart) {
   pair_report(kept, input);
   EXPECT_EQ(kept.str().find("Additional"), std::string::npos);
   EXPECT_NE(kept.str().find("  1         S2 : S1 "), std::string::npos);
-
-  // Names past 20 characters widen both name columns to the longest name.
-  GenotypeTable named = table;
-  named.samples[1].name = std::string(24, 'b');
-  input.reference = &named;
-  std::ostringstream wide;
-  pair_report(wide, input);
-  const std::string row =
-      "  1 " + std::string(24, 'b') + " : S1" + std::string(22, ' ') + "     1    1          4";
-  EXPECT_NE(wide.str().find(row), std::string::npos) << wide.str();
-  EXPECT_NE(wide.str().find("Rank      Sample_pairs" + std::string(28, ' ') + "     Populations"),
-            std::string::npos);
-  EXPECT_NE(wide.str().find(std::string(96 + 28, '_') + "\n"), std::string::npos);
 }
 
 }  // namespace
