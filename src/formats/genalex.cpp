@@ -85,11 +85,6 @@ GenotypeTable GenalexReader::read(std::istream& in) {
     const fields::LineRead got = fields::read_line(in, line);
     if (got == fields::LineRead::End) break;
     ++lineno_;
-    if (got == fields::LineRead::TooLong) {
-      ErrorDetails d;
-      d.line = lineno_;
-      throw Error(ErrorCode::LineTooLong, std::move(d));
-    }
     fields::drop_carriage_return(line);
     const std::vector<std::string> f = csv_fields(line);
     const std::string as_read = line.substr(0, line.find('\n'));
@@ -117,7 +112,6 @@ void GenalexReader::counts(const std::vector<std::string>& f) {
   nloci_ = fields::parse_int(f.size() > 0 ? f[0] : "", lineno_, 1);
   declared_samples_ = fields::parse_int(f.size() > 1 ? f[1] : "", lineno_, 2);
   declared_populations_ = fields::parse_int(f.size() > 2 ? f[2] : "", lineno_, 3);
-  if (nloci_ > NOL) throw Error(ErrorCode::TooManyLoci);
   if (nloci_ == 0) throw Error(ErrorCode::NoLoci);
   table_ = GenotypeTable(nloci_, 0);
 }
@@ -140,7 +134,6 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
     throw Error(ErrorCode::TooManySamples, std::move(d));
   }
   const std::string& name = f[0];
-  if (int(name.size()) > SOA) throw Error(ErrorCode::SampleNameTooLong, at_line(as_read));
   const int pairs = (int(f.size()) - 2) / 2;
   if (int(f.size()) != 2 + 2 * nloci_) {
     ErrorDetails d = at_line(as_read);
@@ -173,7 +166,7 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
       d.locus = table_.locus_names[std::size_t(k)];
       throw Error(ErrorCode::HalfMissingGenotype, std::move(d));
     }
-    if (a_missing) mask &= ~(1u << k);
+    if (a_missing) mask.reset(k);
   }
   table_.resize(index + 1);
   Sample& s = table_.samples[std::size_t(index)];
