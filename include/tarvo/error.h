@@ -55,6 +55,13 @@ enum class ErrorCode {
   RecaptureCapacity,  // count = warning 1, 2 or 3, value = position, limit = first,
                       // other_value = end, line = plan rows, positions = {a, b}
   AlleleTooWide,      // GENEPOP writer: value = allele, count = locus number
+  // Inputs with nothing to analyse, and failed or unreadable input.
+  NoSamplesRead,    // a genotype file or mask source without samples
+  NoLociRead,       // a genotype or frequency file without loci; random masks over no loci
+  NoLocusScorable,  // random masks with a score percentage of 0 or less
+  ReadFailed,       // value = errno of the failed read (0: unknown)
+  NulCharacter,     // a NUL byte in a line: line
+  GenepopTabs,      // a tab in a GENEPOP line: text = line, line
 };
 
 struct ErrorDetails {

@@ -20,10 +20,12 @@ struct MissingPattern {
 [[nodiscard]] std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks);
 
 // Masks scored at each locus with probability score_percent / 100, redrawn
-// until at least one locus is scored.
+// until at least one locus is scored. Throws Error(NoLociRead) for no loci
+// and Error(NoLocusScorable) for a percentage of 0 or less.
 [[nodiscard]] std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent,
                                                  Rng& rng);
-// Each sample takes the mask of a sample drawn from all of source.
+// Each sample takes the mask of a sample drawn from all of source; throws
+// Error(NoSamplesRead) when source is empty.
 [[nodiscard]] std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> source,
                                                    Rng& rng);
 // Each sample of table takes the mask of a sample of source drawn from the

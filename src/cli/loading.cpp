@@ -1,9 +1,13 @@
 // The loading stage of every model.
 #include "cli/loading.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "tarvo/error.h"
 #include "tarvo/formats.h"
 #include "tarvo/simulation.h"
 
@@ -13,10 +17,25 @@ namespace {
 
 using report::format;
 
+struct Input {
+  std::unique_ptr<std::istream> stream;  // null when the file cannot be opened
+  int error = 0;                         // why not
+};
+
 // The input file as a stream; reading names it for the messages.
-std::ifstream open_input(const LoadContext& c, const std::string& file) {
+Input open_input(const LoadContext& c, const std::string& file, const std::string& in_memory) {
   c.reading = file;
-  return std::ifstream(file, std::ios::in | std::ios::binary);
+  if (c.memory) return Input{std::make_unique<std::istringstream>(in_memory)};
+  errno = 0;
+  auto in = std::make_unique<std::ifstream>(file, std::ios::in | std::ios::binary);
+  if (!*in) return Input{nullptr, errno};
+  return Input{std::move(in)};
+}
+
+// The system's reason after a message about a file that cannot be opened.
+std::string reason(const Input& input) {
+  return format("          Reason: %s\n",
+                input.error != 0 ? std::strerror(input.error) : "unknown");
 }
 
 // The loading line that names the layout read.
@@ -27,10 +46,11 @@ std::string layout_line(const Options& o, const char* own, const char* genepop) 
 
 GenotypeTable read_genotype_file(const LoadContext& c) {
   const Options& o = c.options;
-  std::ifstream in = open_input(c, o.genotype_file.value);
-  if (!in) {
+  const Input in = open_input(c, o.genotype_file.value, c.memory ? c.memory->genotypes : "");
+  if (!in.stream) {
     c.console.err(
         format("read_base_pairs: Cannot open input file <%s>\n", o.genotype_file.value.c_str()));
+    c.console.err(reason(in));
     throw Exit{1};
   }
   GenotypeReadSettings settings;
@@ -43,19 +63,24 @@ GenotypeTable read_genotype_file(const LoadContext& c) {
   const GenotypeFormat format = o.genalex_format ? GenotypeFormat::Genalex
                                 : o.own_format   ? GenotypeFormat::Own
                                                  : GenotypeFormat::Genepop;
-  GenotypeTable table = read_genotypes(in, format, settings);
+  GenotypeTable table = read_genotypes(*in.stream, format, settings);
+  // Nothing to analyse or to draw from: refused while the file is named.
+  if (table.size() == 0) throw Error(ErrorCode::NoSamplesRead);
+  if (table.loci() == 0) throw Error(ErrorCode::NoLociRead);
   c.reading.clear();
   return table;
 }
 
 FrequencyTable read_frequencies(const LoadContext& c) {
   const std::string& file = c.options.frequency_file.value;
-  std::ifstream in = open_input(c, file);
-  if (!in) {
+  const Input in = open_input(c, file, c.memory ? c.memory->frequencies : "");
+  if (!in.stream) {
     c.console.log_then_out(format("read_allele_freq: Cannot open input file %s\n", file.c_str()));
+    c.console.log_then_out(reason(in));
     throw Exit{1};
   }
-  FrequencyTable freqs = read_frequency_file(in);
+  FrequencyTable freqs = read_frequency_file(*in.stream);
+  if (freqs.size() == 0) throw Error(ErrorCode::NoLociRead);
   c.reading.clear();
   return freqs;
 }
@@ -270,12 +295,13 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
 
 GenotypeFormat detect_genotype_format(const LoadContext& c) {
   const std::string& file = c.options.genotype_file.value;
-  std::ifstream in = open_input(c, file);
-  if (!in) {
+  const Input in = open_input(c, file, c.memory ? c.memory->genotypes : "");
+  if (!in.stream) {
     c.console.out(format("which_data_format: Cannot open <%s> for reading\n", file.c_str()));
+    c.console.out(reason(in));
     throw Exit{1};
   }
-  const GenotypeFormat format = detect_format(in);
+  const GenotypeFormat format = detect_format(*in.stream);
   c.reading.clear();
   return format;
 }

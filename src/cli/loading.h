@@ -24,6 +24,13 @@ struct LoadedData {
   std::vector<MissingPattern> patterns;
 };
 
+// The input files held in memory: the loading stage run without touching
+// the disk.
+struct MemoryFiles {
+  std::string genotypes;
+  std::string frequencies;
+};
+
 struct LoadContext {
   const Options& options;
   Model model;
@@ -32,6 +39,7 @@ struct LoadContext {
   int& stage;            // the stage number, advanced past the simulated data's stage
   std::string& reading;  // the input file being read, for the messages of its reader
   OutputSet& outputs;    // where the simulated data are written
+  const MemoryFiles* memory = nullptr;  // null: the files the options name
 };
 
 // The layout of the genotype file. Reads the genotype file.

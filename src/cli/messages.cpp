@@ -4,6 +4,8 @@
 // advice to rebuild names the value in force.
 #include "cli/messages.h"
 
+#include <cstring>
+
 #include "tarvo/limits.h"
 
 namespace tarvo::cli {
@@ -371,14 +373,15 @@ bool library_error(const Writer& w, const Error& e, const MessageContext& c) {
   const ErrorDetails& d = e.details();
   switch (e.code()) {
     case ErrorCode::TooManyAlleles:
+      // The count already includes the missing value: it is the NOA needed.
       w.log(
           format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
                  "recomplie\n",
-                 NOA, d.count + 1));
+                 NOA, d.count));
       w.out(
           format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
                  "recompile\n",
-                 NOA, d.count + 1));
+                 NOA, d.count));
       return true;
     case ErrorCode::UnknownAllele:
       unknown_allele(w, d, c);
@@ -417,13 +420,59 @@ bool library_error(const Writer& w, const Error& e, const MessageContext& c) {
   }
 }
 
+// Inputs with nothing to analyse, and input that cannot be read at all.
+bool input_error(const Writer& w, const Error& e, const MessageContext& c) {
+  const ErrorDetails& d = e.details();
+  const char* file = c.file.c_str();
+  switch (e.code()) {
+    case ErrorCode::NoSamplesRead:
+      if (c.file.empty()) {
+        w.log_out("\nNo genotype samples to draw the missing loci combinations from.\n");
+        return true;
+      }
+      w.log_out(format("\nNo genotype samples were read from file <%s>.\n", file));
+      w.log_out(format("          Samples follow a population separator line <%s> (set with -k).\n",
+                       c.separator.c_str()));
+      please_check(w, c);
+      return true;
+    case ErrorCode::NoLociRead:
+      if (c.file.empty()) {
+        w.log_out("\nNo loci to draw the missing loci combinations over.\n");
+        return true;
+      }
+      w.log_out(format("\nNo loci were read from file <%s>.\n", file));
+      please_check(w, c);
+      return true;
+    case ErrorCode::NoLocusScorable:
+      w.log_out("\nNo locus can be scored in the simulated samples: -Y must be above 0.\n");
+      return true;
+    case ErrorCode::ReadFailed:
+      w.log_out(format("\nReading file <%s> failed: %s\n", file,
+                       d.value != 0 ? std::strerror(int(d.value)) : "read error"));
+      return true;
+    case ErrorCode::NulCharacter:
+      w.log_out(format("\nLine %d of file <%s> holds a NUL byte, which cannot be in a name.\n",
+                       d.line, file));
+      return true;
+    case ErrorCode::GenepopTabs:
+      w.log_out(
+          format("\nLine %d of file <%s> holds a tab: GENEPOP genotypes are separated by "
+                 "blanks and locus names by commas.\n",
+                 d.line, file));
+      w.log_out(format("Last line read was:\n %s \n", d.text.c_str()));
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 int report_error(const Error& error, const MessageContext& context, report::Console& console) {
   const Writer w{console};
   if (layout_error(w, error, context) || sample_error(w, error) || genepop_error(w, error) ||
       field_error(w, error, context) || frequency_error(w, error, context) ||
-      library_error(w, error, context))
+      library_error(w, error, context) || input_error(w, error, context))
     return 1;
   console.err(format("Unexpected failure (code %d)\n", static_cast<int>(error.code())));
   return 1;

@@ -45,7 +45,7 @@ struct Options {
   Setting<int> simulated_samples{0};      // -M
   Setting<int> sets{200};                 // -n
   bool create_only = false;               // -p
-  Setting<int> seed{0};                   // -r
+  Setting<std::uint32_t> seed{0};         // -r, any unsigned 32-bit value
   Setting<int> recaptures{0};             // -R
   Setting<int> runs{100};                 // -s
   bool leave_out_misses = false;          // -w

@@ -2,6 +2,7 @@
 // next word, "--" ends the options, and -s may stand without its count.
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -31,6 +32,21 @@ bool in(const char* set, char c) {
 int to_int(const std::string& text) {
   const long long v = std::strtoll(text.c_str(), nullptr, 10);
   return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+}
+
+// A seed is any unsigned 32-bit value; a larger one would have to be cut to
+// fit, making different seeds give the same run.
+std::uint32_t to_seed(const std::string& text, const std::string& progname,
+                      report::Console& console) {
+  const std::size_t digits = text.find_first_not_of('0');
+  const std::string significant = digits == std::string::npos ? "0" : text.substr(digits);
+  if (significant.size() > 10 || std::stoull(significant) > UINT32_MAX) {
+    console.err(format("\n%s: Error option r=%s (Accepted range is: 0..%u)\n", progname.c_str(),
+                       text.c_str(), UINT32_MAX));
+    usage(progname, console);
+    throw Exit{1};
+  }
+  return static_cast<std::uint32_t>(std::stoull(significant));
 }
 
 // The small addend makes decimal inputs such as 0.57 land on their digits
@@ -221,7 +237,7 @@ void set_value(Options& o, char letter, const std::string& value, const std::str
       number(o.sets);
       break;
     case 'r':
-      number(o.seed);
+      set(o.seed, to_seed(value, progname, console), letter, progname, console);
       break;
     case 'R':
       number(o.recaptures);

@@ -29,6 +29,10 @@ std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks) {
 }
 
 std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent, Rng& rng) {
+  // Masks are redrawn until a locus is scored: without a locus, or with no
+  // chance of scoring one, that would never end.
+  if (nloci <= 0) throw Error(ErrorCode::NoLociRead);
+  if (score_percent <= 0) throw Error(ErrorCode::NoLocusScorable);
   const double keep = score_percent / 100.0;
   const LociMask full = all_loci(nloci);
   std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
@@ -44,6 +48,7 @@ std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent, R
 
 std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> source, Rng& rng) {
   const int nsrc = int(source.size());
+  if (nsrc == 0 && nsamples > 0) throw Error(ErrorCode::NoSamplesRead);
   std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
   for (LociMask& mask : out) {
     const int index = static_cast<int>(nsrc * rng.uniform());

@@ -3,6 +3,7 @@
 // worth guessing at.
 #include "formats/fields.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +15,27 @@ namespace tarvo::fields {
 
 LineRead read_line(std::istream& in, std::string& line) {
   line.clear();
-  if (!std::getline(in, line)) return line.empty() ? LineRead::End : LineRead::Whole;
+  errno = 0;
+  if (!std::getline(in, line)) {
+    // A failed read is never taken for the end of the file.
+    if (in.bad()) {
+      ErrorDetails d;
+      d.value = errno;
+      throw Error(ErrorCode::ReadFailed, std::move(d));
+    }
+    return line.empty() ? LineRead::End : LineRead::Whole;
+  }
   if (!in.eof()) line.push_back('\n');
   return LineRead::Whole;
+}
+
+void check_line(std::string& line, int lineno) {
+  if (lineno == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+  if (line.find('\0') != std::string::npos) {
+    ErrorDetails d;
+    d.line = lineno;
+    throw Error(ErrorCode::NulCharacter, std::move(d));
+  }
 }
 
 int parse_int(const std::string& field, int line, int fieldno) {

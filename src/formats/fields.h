@@ -17,7 +17,13 @@ enum class LineRead { End, Whole };
 
 // The next line with its newline (none at the end of the stream), however
 // long: a panel of hundreds of loci makes lines of thousands of characters.
+// A failed read throws Error(ReadFailed) with the system's error number, so
+// that a disk or network fault is never taken for the end of the file.
 [[nodiscard]] LineRead read_line(std::istream& in, std::string& line);
+// The checks of every line read: a UTF-8 byte-order mark dropped from the
+// first line; Error(NulCharacter) for a NUL byte, which no name or number
+// may hold and which would cut a name short wherever it is printed.
+void check_line(std::string& line, int lineno);
 
 // A non-negative integer of digits only: Error(NotANumber) or
 // Error(NumberTooLarge) past 2147483647, with the line and field number.

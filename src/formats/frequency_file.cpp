@@ -131,6 +131,7 @@ FrequencyTable read_frequency_file(std::istream& in) {
     const fields::LineRead got = fields::read_line(in, line);
     if (got == fields::LineRead::End) break;
     ++reader.lineno;
+    fields::check_line(line, reader.lineno);
     fields::drop_carriage_return(line);
     if (line.size() < 2) continue;
     fields::tabs_to_commas(line);

@@ -85,6 +85,7 @@ GenotypeTable GenalexReader::read(std::istream& in) {
     const fields::LineRead got = fields::read_line(in, line);
     if (got == fields::LineRead::End) break;
     ++lineno_;
+    fields::check_line(line, lineno_);
     fields::drop_carriage_return(line);
     const std::vector<std::string> f = csv_fields(line);
     const std::string as_read = line.substr(0, line.find('\n'));

@@ -62,7 +62,7 @@ class GenepopReader {
   GenotypeTable read(std::istream& in);
 
  private:
-  void locus_line(std::string work, const std::string& as_read);
+  void locus_line(const std::string& line);
   void add_locus(const std::string& name, const std::string& as_read);
   void separator();
   void name_population();
@@ -94,14 +94,19 @@ GenotypeTable GenepopReader::read(std::istream& in) {
     const fields::LineRead got = fields::read_line(in, line);
     if (got == fields::LineRead::End) break;
     ++lineno_;
+    fields::check_line(line, lineno_);
     fields::drop_carriage_return(line);
     if (lineno_ == 1) continue;  // the title, whatever it holds
     // Empty lines, and lines of blanks alone, separate nothing.
+    if (line.find_first_not_of(" \t\n") == std::string::npos) continue;
+    // Genotypes are separated by blanks only; a tab would make two genotypes
+    // look like one wrong-sized field.
+    if (line.find('\t') != std::string::npos) throw located(ErrorCode::GenepopTabs, line);
     skip_blanks(line);
     if (line.size() < 2) continue;
     const bool is_sep = is_separator(line, settings_.separator);
     if (!separator_seen_ && !is_sep)
-      locus_line(line, line);
+      locus_line(line);
     else if (is_sep)
       separator();
     else
@@ -121,15 +126,19 @@ void GenepopReader::add_locus(const std::string& name, const std::string& as_rea
   names_.push_back(name);
 }
 
-void GenepopReader::locus_line(std::string work, const std::string& as_read) {
-  while (fields::char_position(work, ',') > 0) {
-    add_locus(trimmed(work.substr(0, fields::char_position(work, ','))), as_read);
-    fields::skip_through(work, ',');
-    skip_blanks(work);
+// The names between commas. A comma with no name before it names nothing,
+// so a line of bare commas adds no locus.
+void GenepopReader::locus_line(const std::string& line) {
+  const std::string text = without_newline(line);
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    std::string name = text.substr(start, comma - start);
+    skip_blanks(name);
+    name = trimmed(name);
+    if (!name.empty()) add_locus(name, line);
+    start = comma + 1;
   }
-  const std::string rest = trimmed(without_newline(work));
-  if (int(rest.size()) > SOL) throw located(ErrorCode::LocusNameTooLong, as_read);
-  if (!rest.empty()) add_locus(rest, as_read);
 }
 
 void GenepopReader::separator() {

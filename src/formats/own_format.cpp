@@ -62,6 +62,7 @@ GenotypeTable OwnReader::read(std::istream& in) {
     const fields::LineRead got = fields::read_line(in, line);
     if (got == fields::LineRead::End) break;
     ++lineno_;
+    fields::check_line(line, lineno_);
     fields::drop_carriage_return(line);
     // Empty lines, and lines of blanks alone, separate nothing.
     const std::size_t start = line.find_first_not_of(' ');

@@ -8,7 +8,7 @@ namespace tarvo::cli {
 namespace {
 
 TEST(ReportError, EveryCodeHasAMessage) {
-  for (int c = 0; c <= static_cast<int>(ErrorCode::AlleleTooWide); ++c) {
+  for (int c = 0; c <= static_cast<int>(ErrorCode::GenepopTabs); ++c) {
     std::ostringstream out, err, log;
     report::Console console(&out, &err);
     console.attach_log(&log);

@@ -61,6 +61,13 @@ TEST(ParseOptions, SetsOfAThousandCountLevelsFromZero) {
   EXPECT_EQ(o.shown_level(o.level.value), 1);
 }
 
+TEST(ParseOptions, SeedsCoverTheUnsigned32BitRangeOnly) {
+  Parsed p;
+  EXPECT_EQ(p.parse({"-r", "0004294967295"}).seed.value, 4294967295u);
+  EXPECT_THROW((void)p.parse({"-r", "4294967296"}), Exit);
+  EXPECT_THROW((void)p.parse({"-r", "99999999999999999999"}), Exit);
+}
+
 TEST(ParseOptions, GrammarFailuresExitWithUsage) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"-q"}, {"-1", "a", "-1", "b"}, {"-e", "1x"}, {"-1"}, {"stray"}}) {

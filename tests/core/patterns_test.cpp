@@ -55,6 +55,14 @@ TEST(Patterns, RandomMasksRedrawEmptyMasks) {
   EXPECT_EQ(a.calls(), b.calls());
 }
 
+TEST(Patterns, DrawsWithNothingToDrawAreRefused) {
+  // Each of these would redraw forever or read past an empty source.
+  tarvo::Rng rng(1);
+  EXPECT_THROW((void)tarvo::random_masks(5, 0, 100, rng), tarvo::Error);
+  EXPECT_THROW((void)tarvo::random_masks(5, 3, 0, rng), tarvo::Error);
+  EXPECT_THROW((void)tarvo::resample_masks(5, {}, rng), tarvo::Error);
+}
+
 TEST(Patterns, ResampleDrawsFromSourceOrPopulation) {
   const std::vector<LociMask> source = {1, 2, 3, 4, 5};
   tarvo::Rng a(11), b(11);

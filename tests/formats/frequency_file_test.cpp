@@ -13,6 +13,7 @@ namespace {
 using tarvo::Error;
 using tarvo::ErrorCode;
 using tarvo::FrequencyTable;
+using namespace std::string_literals;
 
 FrequencyTable read(const std::string& text) {
   std::istringstream in(text);
@@ -76,6 +77,8 @@ TEST(FrequencyFile, ErrorsCarryTheirValues) {
   EXPECT_EQ(e.code(), ErrorCode::NotADecimal);
   EXPECT_EQ(e.details().character, '-');
   EXPECT_EQ(error_of("A\t1,2\n").code(), ErrorCode::TabsAndCommas);
+  EXPECT_EQ(error_of("A 1\nA 1.0\nB\0 1\nB 1.0\n"s).details().line, 3);
+  EXPECT_EQ(read("\xEF\xBB\xBFL1 1 2\nL1 0.5 0.5\n").loci[0].name, "L1");  // byte-order mark
 }
 
 }  // namespace

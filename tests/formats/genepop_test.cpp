@@ -59,6 +59,10 @@ TEST(Genepop, ReadsLocusListsGenotypeWidthsAndSeparators) {
   // The keyword alone on its line opens a population in any letter case.
   EXPECT_EQ(read("T\nL1\nPop\nS1, 0101\npop \r\nS2, 0101\nPOP\nS3, 0101\n").populations.size(), 3u);
   EXPECT_EQ(read("T\nL1\nPOP\nS1, 0101\npop\nS2, 0101\n", pop).populations.size(), 2u);
+  // Commas with no name before them name nothing; a mark of the byte order
+  // and lines of blanks and tabs are not data.
+  const GenotypeTable bare = read("\xEF\xBB\xBFT\n,,\n , L1,,L2 ,\n \t \nPOP\nS1, 0101 0202\n");
+  EXPECT_EQ(bare.locus_names, (std::vector<std::string>{"L1", "L2"}));
   // A longer word starting with the keyword is a sample name.
   EXPECT_EQ(read("T\nL1\nPOP\nS1, 0101\nPOPX, 0101\n").populations.size(), 1u);
 }
@@ -74,8 +78,6 @@ TEST(Genepop, ErrorsCarryTheirValues) {
   EXPECT_EQ(e.details().count, 5);
   EXPECT_EQ(error_of("T\nL1\nPOP\nS1 0101\n").code(), ErrorCode::NoCommaAfterName);
   EXPECT_EQ(error_of("T\nPOP\nS1, 0101\n").code(), ErrorCode::GenepopNoLocusNames);
-  // Without the separator every line is taken for locus names.
-  EXPECT_EQ(error_of("T\nL1\nS1, 0101\n").code(), ErrorCode::GenepopNoSeparator);
   e = error_of("T\nL1, L2\nPOP\nS1, 0101 01x1\n");
   EXPECT_EQ(e.code(), ErrorCode::NotANumber);
   EXPECT_EQ(e.details().character, 'x');
