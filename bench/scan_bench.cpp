@@ -84,7 +84,7 @@ void BM_SimulatedSetProducts(benchmark::State& state) {
   for (auto _ : state) {
     double sum = 0;
     for (int i = 1; i < set.size(); ++i) {
-      scorer.products_row(i, products.data());
+      scorer.products(i, 0, i, products.data());
       for (int j = 0; j < i; ++j) sum += products[std::size_t(j)];
       pairs += i;
     }
@@ -94,6 +94,25 @@ void BM_SimulatedSetProducts(benchmark::State& state) {
 }
 BENCHMARK(BM_SimulatedSetProducts)->Unit(benchmark::kMillisecond);
 
+// The calibration of the cattle data with 100 sets, on 1 and 2 threads.
+void BM_Calibration(benchmark::State& state) {
+  const tarvo::GenotypeTable ref = load_cattle();
+  const tarvo::FrequencyTable freqs = tarvo::count_frequencies(ref);
+  tarvo::CalibrationSettings settings;
+  settings.sets = 100;
+  settings.threads = int(state.range(0));
+  std::int64_t pairs = 0;
+  for (auto _ : state) {
+    tarvo::Rng rng(1);
+    const tarvo::Calibration c = tarvo::calibrate(ref, freqs, settings, rng);
+    benchmark::DoNotOptimize(c.thresholds[0]);
+    pairs += std::int64_t(settings.sets) * ref.size() * (ref.size() - 1) / 2;
+  }
+  state.counters["pairs/s"] = benchmark::Counter(double(pairs), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Calibration)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The reference scan with its self-comparisons, on 1 and 2 threads.
 void BM_ReferenceScanWithSelfComparisons(benchmark::State& state) {
   const tarvo::GenotypeTable ref = load_cattle();
   const tarvo::FrequencyTable freqs = tarvo::count_frequencies(ref);
@@ -102,6 +121,7 @@ void BM_ReferenceScanWithSelfComparisons(benchmark::State& state) {
   settings.false_positives = tarvo::false_positive_ladder(200);
   for (int k = 0; k < tarvo::LEVELS; ++k) settings.thresholds[std::size_t(k)] = -10.0 - k;
   settings.retype_error = 0.01;
+  settings.threads = int(state.range(0));
   tarvo::Rng rng(1);
   std::int64_t pairs = 0;
   for (auto _ : state) {
@@ -110,8 +130,24 @@ void BM_ReferenceScanWithSelfComparisons(benchmark::State& state) {
     pairs += std::int64_t(ref.size()) * (ref.size() - 1) / 2;
   }
   state.counters["pairs/s"] = benchmark::Counter(double(pairs), benchmark::Counter::kIsRate);
+  state.counters["draws/s"] = benchmark::Counter(double(rng.calls()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_ReferenceScanWithSelfComparisons)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceScanWithSelfComparisons)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The generator alone.
+void BM_Generator(benchmark::State& state) {
+  tarvo::Rng rng(1);
+  std::uint32_t x = 0;
+  for (auto _ : state)
+    for (int i = 0; i < 1 << 20; ++i) x ^= rng.next_u32();
+  benchmark::DoNotOptimize(x);
+  state.counters["draws/s"] = benchmark::Counter(double(rng.calls()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Generator)->Unit(benchmark::kMillisecond);
 
 // A biallelic panel: minor allele frequencies spread over 0.1-0.5, each
 // locus scored with probability 0.9, as in a non-invasive SNP study.
@@ -144,7 +180,7 @@ void BM_PanelProducts(benchmark::State& state) {
   for (auto _ : state) {
     double sum = 0;
     for (int i = 1; i < set.size(); ++i) {
-      scorer.products_row(i, products.data());
+      scorer.products(i, 0, i, products.data());
       for (int j = 0; j < i; ++j) sum += products[std::size_t(j)];
       pairs += i;
     }

@@ -24,6 +24,7 @@ struct CalibrationSettings {
   // drawn with score_percent.
   bool resample_reference_masks = true;
   int score_percent = 100;
+  int threads = 1;  // the results never depend on it
 };
 
 struct Calibration {

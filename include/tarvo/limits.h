@@ -37,6 +37,7 @@ inline constexpr int PAIRS = TARVO_PAIRS;  // stored match pairs of one scan
 inline constexpr int LEVELS = 50;          // false-positive levels
 inline constexpr int MAX_SETS = 1000;      // largest number of calibration sets
 inline constexpr int POPNAME = 79;         // characters kept of a population name
+inline constexpr int MAX_THREADS = 1024;   // largest -t
 
 static_assert(NOA >= 2 && NOA <= 255, "allele indices are kept in one byte");
 

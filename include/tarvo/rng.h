@@ -8,6 +8,11 @@
 
 namespace tarvo {
 
+// The bound b with uniform() < rate exactly when the output is below b
+// (output * 2^-32 is exact). 2^32 when every output counts: a rate above
+// every uniform, or NaN, which no uniform is at or above.
+[[nodiscard]] std::uint64_t retype_bound(double rate);
+
 class Rng {
  public:
   explicit Rng(std::uint32_t seed = 5489u) { seed_with(seed); }
@@ -24,8 +29,16 @@ class Rng {
   // Outputs drawn since seeding.
   [[nodiscard]] std::uint64_t calls() const { return calls_; }
 
+  // Passes over n outputs.
+  void discard(std::uint64_t n);
+  // Passes over the draws of count retypings without using them: each takes
+  // one output, and two more when that output is below bound (see
+  // retype_bound). This is how a scan finds where each of its parts starts.
+  void skip_retypings(std::uint64_t count, std::uint64_t bound);
+  [[nodiscard]] static constexpr int words() { return N; }
+
  private:
-  static constexpr int N = 624;
+  static constexpr int N = 624;  // words of the state
   void regenerate();
   std::uint32_t state_[N];
   std::uint32_t tempered_[N];

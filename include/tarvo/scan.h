@@ -48,6 +48,7 @@ struct ScanSettings {
   LevelTable thresholds{};       // LLR threshold per level
   double retype_error = 0;       // error rate of the self-comparisons
   bool count_mismatches = false;
+  int threads = 1;  // the results never depend on it
 };
 
 struct PairScan {

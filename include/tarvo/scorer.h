@@ -32,10 +32,11 @@ class PairScorer {
   // mask, each copy has with probability retype_error one allele replaced by
   // a draw from the frequencies (draws: one per copy, two more per error).
   [[nodiscard]] double self_score(int s, const LociMask& mask, double retype_error, Rng& rng) const;
-  // Products of factors of sample i against every sample j < i, in out[j]
-  // (meaningless for pairs sharing no locus). Only for tables without
-  // alleles absent from the frequencies (simulated sets).
-  void products_row(int i, double* out) const;
+  // Products of factors of sample i against samples first..first+count-1,
+  // in out[0..count) (1 for pairs sharing no locus): vector lanes over the
+  // samples, each product in locus order. Only for tables without alleles
+  // absent from the frequencies (simulated sets).
+  void products(int i, int first, int count, double* out) const;
   // ln of a product, or FLOOR_LLR below the floor.
   [[nodiscard]] static double score_of_product(double product);
 
@@ -53,7 +54,14 @@ class PairScorer {
   std::vector<std::uint16_t> code_;
   std::vector<double> factor_;
   std::vector<std::uint8_t> index_;
-  std::vector<std::uint8_t> unknown_;  // sample holds an allele the frequencies lack
+  std::vector<std::uint8_t> unknown_;   // sample holds an allele the frequencies lack
+  std::vector<std::uint16_t> columns_;  // codes locus by locus, ABSENT off a sample's loci
+  // Each sample's loci in increasing order (from row_start_[s]), for the
+  // products of its row.
+  std::vector<std::size_t> row_start_;
+  std::vector<int> row_loci_;
+  std::vector<std::uint16_t> row_codes_;
+  std::vector<double> row_factors_;
 };
 
 // Alleles two genotypes share (0, 1 or 2).

@@ -54,6 +54,7 @@ struct StandardErrorSettings {
   double score_error = 0.01;      // e of the pair scores
   double retype_error = 0.01;     // E of the self-comparisons
   RecaptureSettings copying;
+  int threads = 1;  // the results never depend on it
 };
 
 struct StandardErrors {

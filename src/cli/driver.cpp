@@ -2,7 +2,10 @@
 // sequence of numbered stages. The state of the run lives here only.
 #include "cli/driver.h"
 
+#include <sched.h>
+
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <iterator>
 #include <map>
@@ -51,6 +54,7 @@ struct Run {
   Model model = Model::None;
   std::string progname;
   std::uint32_t seed = 0;
+  int threads = 1;
   report::Console console;
   OutputSet outputs;
   RunLog log;
@@ -176,6 +180,7 @@ void reference_scan(Run& run) {
   settings.thresholds = run.calibration.thresholds;
   settings.retype_error = o.retype_error();
   settings.count_mismatches = true;
+  settings.threads = run.threads;
   run.scan = scan_pairs(*run.scorer, settings, run.rng);
   if (run.scan.pairs_full())
     run.console.log_then_out(format(
@@ -209,6 +214,7 @@ bool first_iteration(Run& run) {
   settings.error = o.error();
   settings.resample_reference_masks = o.genotype_file.given;
   settings.score_percent = o.score_percent.value;
+  settings.threads = run.threads;
   run.calibration = calibrate(run.data.reference, run.data.frequencies, settings, run.rng,
                               [&run] { run.console.out("."); });
   stage_file_line(run, "Append resample estimates from reference data.", Output::Stat, "\n\n",
@@ -307,6 +313,7 @@ StandardErrorSettings error_settings(const Run& run, int z) {
   s.copying.genotype_file_only = file_only;
   s.copying.guard_counted_source = second || run.model == Model::AnalyseWithFrequencies;
   s.copying.error = o.retype_error();
+  s.threads = run.threads;
   return s;
 }
 
@@ -614,11 +621,22 @@ std::string elapsed_text(double seconds) {
   return text + "\n";
 }
 
-void finish(Run& run, std::clock_t start) {
-  const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
+using Clock = std::chrono::steady_clock;
+
+// Wall-clock time: the processor time of several threads would overstate it.
+void finish(Run& run, Clock::time_point start) {
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const std::string text = format("\n\n******Finished  %s ******\n", run.progname.c_str()) +
                            "Finish time: " + date_line() + elapsed_text(seconds);
   run.console.log_then_out(text);
+}
+
+// The cores this process may run on.
+int usable_cores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return std::clamp(CPU_COUNT(&set), 1, MAX_THREADS);
 }
 
 std::string program_name(const std::string& path) {
@@ -712,7 +730,7 @@ Search search_levels(Run& run, int z0) {
 
 // The reports are written, and renamed over those of any earlier run, only
 // when the log is sound too.
-void complete(Run& run, Search search, std::clock_t start) {
+void complete(Run& run, Search search, Clock::time_point start) {
   const Options& o = run.options;
   const LevelResult* level = nullptr;
   if (!o.create_only) {
@@ -734,7 +752,7 @@ void detect_layout(Run& run) {
 }
 
 int drive(Run& run, const std::vector<std::string>& args) {
-  const std::clock_t start = std::clock();
+  const Clock::time_point start = Clock::now();
   run.progname = program_name(args[0]);
   if (run.progname.size() >= std::size_t(NAMEBUF)) {
     run.console.err(format("tarvo: program path longer than %d characters\n", NAMEBUF - 1));
@@ -747,6 +765,7 @@ int drive(Run& run, const std::vector<std::string>& args) {
   }
   if (!read_command_line(run, args)) return 1;
   Options& o = run.options;
+  run.threads = o.threads.given ? o.threads.value : usable_cores();
   run.seed = o.seed.given ? std::uint32_t(o.seed.value) : std::uint32_t(std::time(nullptr));
   run.rng.seed_with(run.seed);
   claim_outputs(run);

@@ -52,6 +52,7 @@ std::string help_text(const std::string& progname) {
          "  -r NUM      seed of the random number generator [the time]\n"
          "  -R NUM      recaptures to simulate, at most M/2 [0]\n"
          "  -s [NUM]    simulation runs for the standard errors, 10 to 10000 [100]\n"
+         "  -t NUM      threads, 1 to 1024; results never depend on it [every core]\n"
          "  -w          leave pairs that miss the match criterion out of the pairwise report\n"
          "  -Y NUM      probability that a locus is scored in a simulated sample, 0.50 to 1.00\n"
          "              [1.00]\n"

@@ -167,6 +167,9 @@ bool check_ranges(const Options& o, const char* p, report::Console& c) {
   if (o.min_population.given && o.min_population.value < 3)
     fail(format("%s: Error option m=%d should be greater or equal to %d\n", p,
                 o.min_population.value, 3));
+  if (o.threads.given && (o.threads.value < 1 || o.threads.value > MAX_THREADS))
+    fail(format("%s: Error option t=%d (Accepted range is: %d..%d)\n", p, o.threads.value, 1,
+                MAX_THREADS));
   if (o.sets.given && (o.sets.value < 100 || o.sets.value > MAX_SETS))
     fail(format("%s: Error option n=%d (Accepted range is: %d..%d)\n", p, o.sets.value, 100,
                 MAX_SETS));
@@ -217,16 +220,16 @@ void usage(const std::string& progname, report::Console& console) {
       "_______________________________________________________" + under + "__________________\n";
   const char* p = progname.c_str();
   static constexpr const char* ROWS[] = {
-      "  1       Analyse   %s -1 FILE                           bcdejkmnrswz\n",
-      "  2       Analyse   %s -1 FILE -2 FILE                   bcdejkmnrswz\n",
-      "  3       Simulate  %s -1 FILE -M NUM -Y NUM             cdejknrswzEHMRY\n",
-      "  4       Simulate  %s -2 FILE -M NUM -Y NUM             cdejknrswzEHMRY\n",
-      "  5       Simulate  %s -1 FILE -M NUM                    cdejknrswzEHMR\n",
-      "  6       Simulate  %s -1 FILE -2 FILE -M NUM            cdejknrswzEHMR\n",
-      "  7       Create    %s -1 FILE -M NUM -Y NUM -p          dkprEMHRY\n",
-      "  8       Create    %s -2 FILE -M NUM -Y NUM -p          dkprEMHRY\n",
-      "  9       Create    %s -1 FILE -M NUM -p                 dkprEHMR\n",
-      " 10       Create    %s -1 FILE -2 FILE -M NUM -p         dkprEHMR\n"};
+      "  1       Analyse   %s -1 FILE                           bcdejkmnrstwz\n",
+      "  2       Analyse   %s -1 FILE -2 FILE                   bcdejkmnrstwz\n",
+      "  3       Simulate  %s -1 FILE -M NUM -Y NUM             cdejknrstwzEHMRY\n",
+      "  4       Simulate  %s -2 FILE -M NUM -Y NUM             cdejknrstwzEHMRY\n",
+      "  5       Simulate  %s -1 FILE -M NUM                    cdejknrstwzEHMR\n",
+      "  6       Simulate  %s -1 FILE -2 FILE -M NUM            cdejknrstwzEHMR\n",
+      "  7       Create    %s -1 FILE -M NUM -Y NUM -p          dkprtEMHRY\n",
+      "  8       Create    %s -2 FILE -M NUM -Y NUM -p          dkprtEMHRY\n",
+      "  9       Create    %s -1 FILE -M NUM -p                 dkprtEHMR\n",
+      " 10       Create    %s -1 FILE -2 FILE -M NUM -p         dkprtEHMR\n"};
   console.out(rule);
   console.out(
       format("\nModel     Type      Usage                              %sPermitted options\n",

@@ -48,6 +48,7 @@ struct Options {
   Setting<std::uint32_t> seed{0};         // -r, any unsigned 32-bit value
   Setting<int> recaptures{0};             // -R
   Setting<int> runs{100};                 // -s
+  Setting<int> threads{0};                // -t; results never depend on it
   bool leave_out_misses = false;          // -w
   Setting<int> score_percent{100};        // -Y, x 100
   Setting<int> level{5};                  // -z, as a level index

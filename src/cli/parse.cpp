@@ -15,7 +15,7 @@ namespace {
 
 using report::format;
 
-constexpr const char* NUMERIC_LETTERS = "HbceEmnMrRsTYz";
+constexpr const char* NUMERIC_LETTERS = "HbceEmnMrRstTYz";
 constexpr const char* STRING_LETTERS = "12dk";
 constexpr const char* FLAG_LETTERS = "fjpw";
 
@@ -244,6 +244,9 @@ void set_value(Options& o, char letter, const std::string& value, const std::str
       break;
     case 's':
       number(o.runs);
+      break;
+    case 't':
+      number(o.threads);
       break;
     case 'e':
       set(o.error_scaled, to_scaled(value, 10000.0), letter, progname, console);

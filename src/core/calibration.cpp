@@ -3,8 +3,12 @@
 #include "tarvo/calibration.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <memory>
 
+#include "core/kernels.h"
+#include "core/parallel.h"
 #include "tarvo/patterns.h"
 #include "tarvo/scorer.h"
 #include "tarvo/simulation.h"
@@ -20,37 +24,43 @@ double ladder(int index) {
   return (index - 5) * 0.5;
 }
 
-bool higher(double a, double b) {
-  return a - b > 0;
-}
-
-// The LEVELS highest scores of one set. Entries a small set never fills hold
-// the floor score.
+// The LEVELS highest scores offered to one worker, as a multiset: lists of
+// several workers merge into the list of all their offers.
 class TopScores {
  public:
   TopScores() { scores_.fill(FLOOR_LLR); }
 
-  // Products that surely give a score at or below the smallest held are
-  // counted without taking their log.
-  void offer_product(double product) {
-    if (offered_ >= LEVELS && product < floor_product_) {
-      ++offered_;
-      return;
+  // Offers the products of row i against samples first..first+count-1;
+  // pairs sharing no locus are not offered. Products that surely give a score
+  // at or below the smallest held are passed over without taking their log.
+  void offer_row(const double* products, int count, const LociMask* masks, const LociMask& mi) {
+    if (held_ == LEVELS && !detail::any_at_least(products, count, floor_product_)) return;
+    for (int j = 0; j < count; ++j) {
+      if (!intersects(masks[j], mi)) continue;
+      if (held_ == LEVELS && products[j] < floor_product_) continue;
+      offer(PairScorer::score_of_product(products[j]));
     }
-    offer(PairScorer::score_of_product(product));
   }
 
-  [[nodiscard]] const LevelTable& finish() {
-    if (offered_ < LEVELS) std::stable_sort(scores_.begin(), scores_.end(), higher);
-    return scores_;
+  // The highest LEVELS of all the lists' scores, highest first; entries
+  // never filled hold the floor score.
+  [[nodiscard]] static LevelTable merge(const std::vector<TopScores>& lists) {
+    std::vector<double> all;
+    for (const TopScores& t : lists)
+      all.insert(all.end(), t.scores_.begin(), t.scores_.begin() + t.held_);
+    std::sort(all.begin(), all.end(), std::greater<double>());
+    LevelTable out;
+    out.fill(FLOOR_LLR);
+    std::copy_n(all.begin(), std::min<std::size_t>(all.size(), LEVELS), out.begin());
+    return out;
   }
 
  private:
   void offer(double score) {
-    if (offered_ < LEVELS) {
-      scores_[std::size_t(offered_++)] = score;
-      if (offered_ == LEVELS) {
-        std::stable_sort(scores_.begin(), scores_.end(), higher);
+    if (held_ < LEVELS) {
+      scores_[std::size_t(held_++)] = score;
+      if (held_ == LEVELS) {
+        std::sort(scores_.begin(), scores_.end(), std::greater<double>());
         update_floor_product();
       }
       return;
@@ -61,7 +71,6 @@ class TopScores {
       scores_[std::size_t(k)] = score;
       update_floor_product();
     }
-    ++offered_;
   }
 
   // Products below this bound have a log clearly below the smallest score
@@ -69,7 +78,7 @@ class TopScores {
   void update_floor_product() { floor_product_ = std::exp(scores_[LEVELS - 1]) * (1 - 1e-9); }
 
   LevelTable scores_{};
-  int offered_ = 0;
+  int held_ = 0;
   double floor_product_ = 0;
 };
 
@@ -83,18 +92,67 @@ GenotypeTable empty_like(const GenotypeTable& reference) {
   return set;
 }
 
-LevelTable top_scores(const GenotypeTable& set, const FrequencyTable& freqs, double error,
-                      std::vector<double>& products) {
-  const PairScorer scorer(set, freqs, error);
-  TopScores top;
-  for (int i = 1; i < set.size(); ++i) {
-    scorer.products_row(i, products.data());
-    const LociMask& mi = set.samples[std::size_t(i)].loci;
-    for (int j = 0; j < i; ++j)
-      if (intersects(set.samples[std::size_t(j)].loci, mi))
-        top.offer_product(products[std::size_t(j)]);
+// Samples per block of columns: blocks small enough to stay in the first
+// cache level and to give every worker several.
+int block_width(int n, int threads) {
+  constexpr int WIDEST = 256, NARROWEST = 32;
+  const int width = n / std::max(1, threads * 8);
+  return std::clamp(width - width % 8, NARROWEST, WIDEST);
+}
+
+// A simulated set with what scoring it needs.
+struct SimulatedSet {
+  GenotypeTable table;
+  std::vector<LociMask> masks;
+  std::unique_ptr<PairScorer> scorer;
+};
+
+struct SetSource {
+  const GenotypeTable& reference;
+  std::vector<LociMask> reference_masks;
+  const FrequencyTable& freqs;
+  const CalibrationSettings& settings;
+  Rng& rng;
+
+  // The only user of the generator in a calibration.
+  void simulate(SimulatedSet& set) const {
+    const int n = reference.size();
+    set.masks = settings.resample_reference_masks
+                    ? resample_masks(n, reference_masks, rng)
+                    : random_masks(n, reference.loci(), settings.score_percent, rng);
+    (void)tally_patterns(set.masks);  // only refuses too many patterns
+    for (int i = 0; i < n; ++i) set.table.samples[std::size_t(i)].loci = set.masks[std::size_t(i)];
+    (void)draw_unrelated(set.table, n, freqs, rng);
+    set.scorer = std::make_unique<PairScorer>(set.table, freqs, settings.error);
   }
-  return top.finish();
+};
+
+// Every pair of the set is offered: each worker takes whole blocks of
+// earlier samples and scores every later sample against them. The first
+// item, when given, is the next set's simulation, done meanwhile.
+LevelTable top_scores(const SimulatedSet& set, int threads,
+                      const std::function<void()>& meanwhile) {
+  const int n = set.table.size();
+  const int width = block_width(n, threads);
+  const int blocks = (n + width - 1) / width;
+  const int first_block = meanwhile ? 1 : 0;
+  std::vector<TopScores> tops(std::size_t(std::max(1, std::min(threads, blocks + first_block))));
+  std::vector<std::vector<double>> products(tops.size(), std::vector<double>(std::size_t(width)));
+  (void)detail::parallel_for(threads, blocks + first_block, [&](int worker, int item) {
+    if (item < first_block) {
+      meanwhile();
+      return;
+    }
+    const int first = (item - first_block) * width;
+    double* out = products[std::size_t(worker)].data();
+    for (int i = first + 1; i < n; ++i) {
+      const int count = std::min(width, i - first);
+      set.scorer->products(i, first, count, out);
+      tops[std::size_t(worker)].offer_row(out, count, set.masks.data() + first,
+                                          set.masks[std::size_t(i)]);
+    }
+  });
+  return TopScores::merge(tops);
 }
 
 }  // namespace
@@ -123,21 +181,23 @@ Calibration calibrate(const GenotypeTable& reference, const FrequencyTable& freq
   Calibration out;
   out.sets = settings.sets;
   out.false_positives = false_positive_ladder(settings.sets);
-  const int n = reference.size();
-  const std::vector<LociMask> reference_masks = reference.masks();
-  GenotypeTable set = empty_like(reference);
-  std::vector<double> products(std::size_t(std::max(n, 1)));
+  const SetSource source{reference, reference.masks(), freqs, settings, rng};
+  // Two sets in turn: the next is simulated while this one is scored.
+  std::array<SimulatedSet, 2> sets{SimulatedSet{empty_like(reference), {}, nullptr},
+                                   SimulatedSet{empty_like(reference), {}, nullptr}};
   out.pooled.reserve(std::size_t(std::max(settings.sets, 0)) * LEVELS);
-  for (int s = 0; s < settings.sets; ++s) {
+  if (settings.sets > 0) {
     if (on_set) on_set();
-    const std::vector<LociMask> masks =
-        settings.resample_reference_masks
-            ? resample_masks(n, reference_masks, rng)
-            : random_masks(n, reference.loci(), settings.score_percent, rng);
-    (void)tally_patterns(masks);  // only refuses too many patterns
-    for (int i = 0; i < n; ++i) set.samples[std::size_t(i)].loci = masks[std::size_t(i)];
-    (void)draw_unrelated(set, n, freqs, rng);
-    const LevelTable top = top_scores(set, freqs, settings.error, products);
+    source.simulate(sets[0]);
+  }
+  for (int s = 0; s < settings.sets; ++s) {
+    SimulatedSet& next = sets[std::size_t(s + 1) % 2];
+    std::function<void()> meanwhile;
+    if (s + 1 < settings.sets) {
+      if (on_set) on_set();
+      meanwhile = [&] { source.simulate(next); };
+    }
+    const LevelTable top = top_scores(sets[std::size_t(s) % 2], settings.threads, meanwhile);
     out.pooled.insert(out.pooled.end(), top.begin(), top.end());
   }
   std::sort(out.pooled.begin(), out.pooled.end(), std::greater<double>());

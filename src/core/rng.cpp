@@ -1,30 +1,18 @@
-// MT19937's published initialisation, state transition and tempering, done a
-// whole state (624 words) at a time: several times cheaper per draw than
-// tempering each output on demand, and the pair scans draw four numbers per
-// pair and locus.
+// MT19937's published initialisation; the state transition and tempering
+// are done a whole state (624 words) at a time by a vector kernel: several
+// times cheaper per draw than tempering each output on demand, and the pair
+// scans draw four numbers per pair and locus.
 #include "tarvo/rng.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/kernels.h"
 
 namespace tarvo {
 
 namespace {
-constexpr int SHIFT = 397;
-constexpr std::uint32_t MATRIX_A = 0x9908b0dfu;
-constexpr std::uint32_t UPPER_MASK = 0x80000000u;
-constexpr std::uint32_t LOWER_MASK = 0x7fffffffu;
 constexpr std::uint32_t SEED_MULTIPLIER = 1812433253u;
-
-inline std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t far) {
-  const std::uint32_t y = (upper & UPPER_MASK) | (lower & LOWER_MASK);
-  return far ^ (y >> 1) ^ ((0u - (y & 1u)) & MATRIX_A);
-}
-
-inline std::uint32_t temper(std::uint32_t y) {
-  y ^= y >> 11;
-  y ^= (y << 7) & 0x9d2c5680u;
-  y ^= (y << 15) & 0xefc60000u;
-  y ^= y >> 18;
-  return y;
-}
 }  // namespace
 
 void Rng::seed_with(std::uint32_t seed) {
@@ -35,12 +23,51 @@ void Rng::seed_with(std::uint32_t seed) {
   calls_ = 0;
 }
 
+std::uint64_t retype_bound(double rate) {
+  constexpr double RANGE = 4294967296.0;
+  if (std::isnan(rate)) return std::uint64_t(RANGE);
+  const double scaled = rate * RANGE;  // exact: a power of two
+  if (!(scaled > 0)) return 0;
+  if (scaled >= RANGE) return std::uint64_t(RANGE);
+  return std::uint64_t(std::ceil(scaled));
+}
+
+void Rng::discard(std::uint64_t n) {
+  while (n > 0) {
+    if (next_ >= N) regenerate();
+    const int step = int(std::min<std::uint64_t>(n, std::uint64_t(N - next_)));
+    next_ += step;
+    calls_ += std::uint64_t(step);
+    n -= std::uint64_t(step);
+  }
+}
+
+void Rng::skip_retypings(std::uint64_t count, std::uint64_t bound) {
+  if (bound > 0xffffffffu) {
+    discard(3 * count);
+    return;
+  }
+  while (count > 0) {
+    if (next_ >= N) regenerate();
+    const int span = int(std::min<std::uint64_t>(count, std::uint64_t(N - next_)));
+    const int clear = detail::first_below(tempered_ + next_, span, std::uint32_t(bound));
+    next_ += clear;
+    calls_ += std::uint64_t(clear);
+    count -= std::uint64_t(clear);
+    if (clear < span) {
+      // A retyping: its draw, then the coin and the allele.
+      ++next_;
+      ++calls_;
+      --count;
+      discard(2);
+    }
+  }
+}
+
+static_assert(Rng::words() == detail::MT_WORDS);
+
 void Rng::regenerate() {
-  int k = 0;
-  for (; k < N - SHIFT; ++k) state_[k] = twist(state_[k], state_[k + 1], state_[k + SHIFT]);
-  for (; k < N - 1; ++k) state_[k] = twist(state_[k], state_[k + 1], state_[k + SHIFT - N]);
-  state_[N - 1] = twist(state_[N - 1], state_[0], state_[SHIFT - 1]);
-  for (int i = 0; i < N; ++i) tempered_[i] = temper(state_[i]);
+  detail::mt_regenerate(state_, tempered_);
   next_ = 0;
 }
 

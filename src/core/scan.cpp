@@ -4,6 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "core/kernels.h"
+#include "core/parallel.h"
 
 namespace tarvo {
 
@@ -63,23 +69,28 @@ struct LevelCounts {
   std::array<std::int64_t, LEVELS + 1> detect_from{};
 };
 
-class Scan {
+// What the scan of a run of rows finds. Parts merge in row order into the
+// scan of the whole table.
+struct PartScan {
+  LevelCounts counts;
+  MismatchCounts mismatches;
+  std::vector<MatchPair> pairs;  // the part's first PAIRS matches in scan order
+  std::int64_t beyond_kept = 0;
+};
+
+class RowScanner {
  public:
-  Scan(const PairScorer& scorer, const ScanSettings& settings, Rng& rng)
-      : scorer_(scorer), table_(scorer.table()), settings_(settings), rng_(rng) {
+  RowScanner(const PairScorer& scorer, const ScanSettings& settings, Rng& rng, PartScan& out)
+      : scorer_(scorer), table_(scorer.table()), settings_(settings), rng_(rng), out_(out) {
     if (settings.count_mismatches) {
       out_.mismatches.comparable.assign(std::size_t(table_.loci()) + 1, 0);
       out_.mismatches.mismatching.assign(std::size_t(table_.loci()) + 1, 0);
     }
   }
 
-  PairScan run() {
-    for (int i = 1; i < table_.size(); ++i)
+  void rows(int first, int end) {
+    for (int i = first; i < end; ++i)
       for (int j = 0; j < i; ++j) pair(i, j);
-    levels();
-    std::stable_sort(out_.pairs.begin(), out_.pairs.end(),
-                     [](const MatchPair& a, const MatchPair& b) { return a.llr > b.llr; });
-    return std::move(out_);
   }
 
  private:
@@ -99,38 +110,140 @@ class Scan {
     const LevelTable& cut = settings_.thresholds;
     const int k = rank_in_descending(cut, L);
     if (k >= 0) {
-      counts_.match_from[std::size_t(k)] += 1;
-      if (out_.pairs_full())
-        out_.matches_beyond_kept += 1;
+      out_.counts.match_from[std::size_t(k)] += 1;
+      if (out_.pairs.size() >= std::size_t(PAIRS))
+        out_.beyond_kept += 1;
       else
         out_.pairs.push_back(MatchPair{i, j, si.population, sj.population, L, mask});
     }
-    counts_.detect_from[std::size_t(first_level_below(cut, Li))] += 1;
-    counts_.detect_from[std::size_t(first_level_below(cut, Lj))] += 1;
-  }
-
-  void levels() {
-    std::int64_t M = 0, S = 0;
-    for (std::size_t z = 0; z < std::size_t(LEVELS); ++z) {
-      M += counts_.match_from[z];
-      S += counts_.detect_from[z];
-      out_.levels[z] =
-          estimate_level(double(M), double(S), double(table_.size()), settings_.false_positives[z]);
-    }
+    out_.counts.detect_from[std::size_t(first_level_below(cut, Li))] += 1;
+    out_.counts.detect_from[std::size_t(first_level_below(cut, Lj))] += 1;
   }
 
   const PairScorer& scorer_;
   const GenotypeTable& table_;
   const ScanSettings& settings_;
   Rng& rng_;
-  LevelCounts counts_;
-  PairScan out_;
+  PartScan& out_;
 };
+
+void add_counts(std::vector<std::int64_t>& to, const std::vector<std::int64_t>& from) {
+  for (std::size_t k = 0; k < from.size(); ++k) to[k] += from[k];
+}
+
+// The parts in row order: the first PAIRS matches of the whole scan are
+// among the parts' first PAIRS.
+PairScan merge(std::vector<PartScan>& parts, const ScanSettings& settings, int n) {
+  PairScan out;
+  out.mismatches = std::move(parts.front().mismatches);
+  LevelCounts counts = parts.front().counts;
+  out.pairs = std::move(parts.front().pairs);
+  out.matches_beyond_kept = parts.front().beyond_kept;
+  for (std::size_t p = 1; p < parts.size(); ++p) {
+    PartScan& part = parts[p];
+    for (std::size_t z = 0; z <= std::size_t(LEVELS); ++z) {
+      counts.match_from[z] += part.counts.match_from[z];
+      counts.detect_from[z] += part.counts.detect_from[z];
+    }
+    add_counts(out.mismatches.comparable, part.mismatches.comparable);
+    add_counts(out.mismatches.mismatching, part.mismatches.mismatching);
+    const std::size_t room = std::size_t(PAIRS) - std::min(out.pairs.size(), std::size_t(PAIRS));
+    const std::size_t taken = std::min(room, part.pairs.size());
+    out.pairs.insert(out.pairs.end(), part.pairs.begin(), part.pairs.begin() + taken);
+    out.matches_beyond_kept += std::int64_t(part.pairs.size() - taken) + part.beyond_kept;
+  }
+  std::int64_t M = 0, S = 0;
+  for (std::size_t z = 0; z < std::size_t(LEVELS); ++z) {
+    M += counts.match_from[z];
+    S += counts.detect_from[z];
+    out.levels[z] = estimate_level(double(M), double(S), double(n), settings.false_positives[z]);
+  }
+  std::stable_sort(out.pairs.begin(), out.pairs.end(),
+                   [](const MatchPair& a, const MatchPair& b) { return a.llr > b.llr; });
+  return out;
+}
+
+// Row bounds of parts holding about equal numbers of pairs.
+std::vector<int> split_rows(int n, int parts) {
+  std::vector<int> bounds{1};
+  const double total = double(n) * (n - 1) / 2;
+  double done = 0;
+  for (int i = 1; i + 1 < n; ++i) {
+    done += i;
+    if (done >= total * double(bounds.size()) / parts) bounds.push_back(i + 1);
+  }
+  bounds.push_back(n);
+  return bounds;
+}
+
+// Every sample's loci of the table as mask words, word by word
+// (bits[w * n + s]).
+struct MaskWords {
+  int words = 1;
+  int n = 0;
+  std::vector<std::uint64_t> bits;
+  explicit MaskWords(const GenotypeTable& table)
+      : words(std::max(1, (table.loci() + LociMask::WORD - 1) / LociMask::WORD)), n(table.size()) {
+    const LociMask all = all_loci(table.loci());
+    bits.assign(std::size_t(words) * std::size_t(n), 0);
+    for (int s = 0; s < n; ++s) {
+      const LociMask m = table.samples[std::size_t(s)].loci & all;
+      for (int w = 0; w < words; ++w)
+        bits[std::size_t(w) * std::size_t(n) + std::size_t(s)] = m.word(w);
+    }
+  }
+};
+
+// Retypings of the self-comparisons of rows first..end-1: four per locus a
+// pair shares (two copies of each of its samples).
+std::uint64_t retypings(const MaskWords& masks, int first, int end) {
+  std::uint64_t loci = 0;
+  for (int w = 0; w < masks.words; ++w) {
+    const std::uint64_t* word = masks.bits.data() + std::size_t(w) * std::size_t(masks.n);
+    for (int i = first; i < end; ++i) loci += detail::shared_loci(word, i, word[i]);
+  }
+  return 4 * loci;
+}
+
+// Each part scans its rows with its own generator, placed where the whole
+// scan would have reached at its first row: the parts take turns at passing
+// over their draws on the run's generator, then scan at the same time.
+PairScan scan_in_parts(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
+  const GenotypeTable& table = scorer.table();
+  const int n = table.size();
+  const std::vector<int> bounds = split_rows(n, settings.threads * 8);
+  const int count = int(bounds.size()) - 1;
+  std::vector<PartScan> parts(std::size_t(std::max(count, 1)));
+  const MaskWords masks(table);
+  const std::uint64_t bound = retype_bound(settings.retype_error);
+  std::mutex mutex;
+  std::condition_variable turn_changed;
+  int turn = 0;
+  (void)detail::parallel_for(settings.threads, count, [&](int, int p) {
+    const int first = bounds[std::size_t(p)], end = bounds[std::size_t(p) + 1];
+    const std::uint64_t draws = retypings(masks, first, end);
+    auto own = std::make_unique<Rng>();
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      turn_changed.wait(lock, [&] { return turn == p; });
+      *own = rng;
+      rng.skip_retypings(draws, bound);
+      ++turn;
+    }
+    turn_changed.notify_all();
+    RowScanner(scorer, settings, *own, parts[std::size_t(p)]).rows(first, end);
+  });
+  return merge(parts, settings, n);
+}
 
 }  // namespace
 
 PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
-  return Scan(scorer, settings, rng).run();
+  if (settings.threads > 1 && scorer.table().size() > 2)
+    return scan_in_parts(scorer, settings, rng);
+  std::vector<PartScan> whole(1);
+  RowScanner(scorer, settings, rng, whole.front()).rows(1, scorer.table().size());
+  return merge(whole, settings, scorer.table().size());
 }
 
 LocusComparison compare_loci(const GenotypeTable& table, int i, int j) {

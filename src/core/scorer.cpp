@@ -12,12 +12,14 @@
 #include <bit>
 #include <cmath>
 
+#include "core/kernels.h"
+
 namespace tarvo {
 
 namespace {
 
 constexpr double PRODUCT_FLOOR = 1e-200;
-constexpr std::uint16_t NO_CODE = 0xffff;
+constexpr std::uint16_t NO_CODE = detail::ABSENT;
 
 // b1, b2: the alleles of the genotype whose frequencies p1, p2 are.
 inline double match_factor(double ea, double eb, double p1, double p2, std::int32_t b1,
@@ -63,6 +65,7 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
   factor_.assign(cells, 0.0);
   index_.assign(cells * 2, 0);
   unknown_.assign(std::size_t(n), 0);
+  columns_.assign(cells, detail::ABSENT);
   for (int s = 0; s < n; ++s) {
     const std::int32_t* row = table.row(s);
     const LociMask mask = table.samples[std::size_t(s)].loci;
@@ -78,10 +81,22 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
       index_[2 * c] = std::uint8_t(i1);
       index_[2 * c + 1] = std::uint8_t(i2);
       code_[c] = std::uint16_t(std::min(i1, i2) * 256 + std::max(i1, i2));
+      if (has_locus(mask, k)) columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = code_[c];
       factor_[c] = match_factor(ea_, eb_, L.freqs[std::size_t(i1)], L.freqs[std::size_t(i2)],
                                 row[2 * k], row[2 * k + 1]);
     }
   }
+  row_start_.reserve(std::size_t(n) + 1);
+  for (int s = 0; s < n; ++s) {
+    row_start_.push_back(row_loci_.size());
+    table.samples[std::size_t(s)].loci.for_each(stride_, [&](int k) {
+      const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
+      row_loci_.push_back(k);
+      row_codes_.push_back(code_[c]);
+      row_factors_.push_back(factor_[c]);
+    });
+  }
+  row_start_.push_back(row_loci_.size());
 }
 
 double PairScorer::score_of_product(double product) {
@@ -174,58 +189,15 @@ double PairScorer::self_score_by_lookup(int s, const LociMask& mask, double rety
   return first ? 0 : score_of_product(like);
 }
 
-void PairScorer::products_row(int i, double* out) const {
-  const std::vector<Sample>& samples = table_->samples;
-  const int nloci = stride_;
-  const auto stride = std::size_t(stride_);
-  const std::uint16_t* ci = &code_[std::size_t(i) * stride];
-  const LociMask& mi = samples[std::size_t(i)].loci;
-  const double eb = eb_;
-  // A locus outside the pair's mask multiplies by 1.0, which is exact, so
-  // each product equals the one taken over the compared loci only. Loci go
-  // 64 at a time, one mask word each; most panels are one word.
-  auto factor = [&](std::uint64_t m, int k, int bit, const std::uint16_t* cj, const double* fj) {
-    return ((m >> bit) & 1u) != 0 ? (ci[k] == cj[k] ? fj[k] : eb) : 1.0;
-  };
-  const int nwords = (nloci + LociMask::WORD - 1) / LociMask::WORD;
-  int j = 0;
-  // Four pairs at a time, each product still taken in locus order.
-  for (; j + 4 <= i; j += 4) {
-    const std::uint16_t* c0 = &code_[std::size_t(j) * stride];
-    const double* f0 = &factor_[std::size_t(j) * stride];
-    double l0 = 1, l1 = 1, l2 = 1, l3 = 1;
-    for (int w = 0; w < nwords; ++w) {
-      const std::uint64_t mw = mi.word(w);
-      const std::uint64_t m0 = mw & samples[std::size_t(j)].loci.word(w);
-      const std::uint64_t m1 = mw & samples[std::size_t(j) + 1].loci.word(w);
-      const std::uint64_t m2 = mw & samples[std::size_t(j) + 2].loci.word(w);
-      const std::uint64_t m3 = mw & samples[std::size_t(j) + 3].loci.word(w);
-      const int base = w * LociMask::WORD;
-      const int end = std::min(nloci, base + LociMask::WORD);
-      for (int k = base; k < end; ++k) {
-        l0 *= factor(m0, k, k - base, c0, f0);
-        l1 *= factor(m1, k, k - base, c0 + stride, f0 + stride);
-        l2 *= factor(m2, k, k - base, c0 + 2 * stride, f0 + 2 * stride);
-        l3 *= factor(m3, k, k - base, c0 + 3 * stride, f0 + 3 * stride);
-      }
-    }
-    out[j] = l0;
-    out[j + 1] = l1;
-    out[j + 2] = l2;
-    out[j + 3] = l3;
-  }
-  for (; j < i; ++j) {
-    const std::uint16_t* cj = &code_[std::size_t(j) * stride];
-    const double* fj = &factor_[std::size_t(j) * stride];
-    double l = 1;
-    for (int w = 0; w < nwords; ++w) {
-      const std::uint64_t m = mi.word(w) & samples[std::size_t(j)].loci.word(w);
-      const int base = w * LociMask::WORD;
-      const int end = std::min(nloci, base + LociMask::WORD);
-      for (int k = base; k < end; ++k) l *= factor(m, k, k - base, cj, fj);
-    }
-    out[j] = l;
-  }
+void PairScorer::products(int i, int first, int count, double* out) const {
+  // Loci the row lacks multiply every product by 1, which is exact: they are
+  // left out. Equal codes are the same unordered genotype, whose match factor
+  // is the same double from either sample.
+  const std::size_t at = row_start_[std::size_t(i)];
+  const detail::RowLoci row{int(row_start_[std::size_t(i) + 1] - at), row_loci_.data() + at,
+                            row_codes_.data() + at, row_factors_.data() + at};
+  detail::column_products(row, columns_.data(), std::size_t(table_->size()), std::size_t(first),
+                          count, eb_, out);
 }
 
 int shared_alleles(int a1, int a2, int b1, int b2) {

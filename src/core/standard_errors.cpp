@@ -179,6 +179,7 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
   scan_settings.false_positives = calibration.false_positives;
   scan_settings.thresholds = calibration.thresholds;
   scan_settings.retype_error = settings.retype_error;
+  scan_settings.threads = settings.threads;
   const int z = settings.level;
 
   for (int r = 0; r < settings.runs; ++r) {

@@ -7,15 +7,14 @@
 #include <fstream>
 #include <sstream>
 
-#include "e2e/e2e_util.h"
+#include "e2e/case_runner.h"
 #include "report/report.h"
 #include "tarvo/tarvo.h"
 
 namespace {
 
+using e2e::kGolden;
 using e2e::fs::path;
-
-const path kGolden = e2e::source_path("tests/e2e/golden");
 
 // The stages up to the end of the reference scan, through the library.
 struct ReferenceScan {
@@ -61,41 +60,11 @@ TEST(GoldenCattle, ReferenceScanAgreesDrawForDraw) {
   EXPECT_EQ(pairs, e2e::read_file(kGolden / "cattle_repeats.pairs.txt"));
 }
 
-// Copies the golden data into a fresh folder and runs the program there.
-struct GoldenRun {
-  path dir;
-  e2e::Result result;
-  GoldenRun(const std::string& name, const std::string& args) : dir(e2e::scratch_dir(name)) {
-    e2e::fs::copy_file(kGolden / "cattle_repeats.gen", dir / "cattle_repeats.gen");
-    result = e2e::run_tarvo(dir, args);
-  }
-  ~GoldenRun() { e2e::fs::remove_all(dir); }
-  std::string file(const std::string& name) const {
-    return e2e::mask_dates(e2e::read_file(dir / name));
-  }
-};
-
-std::string golden_full(const std::string& name) {
-  return e2e::mask_dates(e2e::read_file(kGolden / "cattle_full" / name));
-}
+using e2e::golden_full;
+using e2e::GoldenRun;
 
 TEST(GoldenCattle, WholeRunWithStandardErrorsMatchesEveryFile) {
-  GoldenRun g("full", "-1 cattle_repeats.gen -n 100 -s 20 -c 3 -r 5 -j");
-  EXPECT_EQ(g.result.status, 0);
-  EXPECT_EQ(g.result.err, "");
-  EXPECT_EQ(e2e::mask_dates(g.result.out), golden_full("stdout.txt"));
-  for (const char* name : {"TARVO_join.txt", "TARVO_loci.txt", "TARVO_log.txt", "TARVO_miss.txt",
-                           "TARVO_pair.txt", "TARVO_pop.txt", "TARVO_stat.txt"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(g.file(name), golden_full(name));
-  }
-  // The frequency report as made independently, then the panel power block
-  // (checked on its own in the report tests).
-  const std::string freq = g.file("TARVO_freq.txt");
-  EXPECT_EQ(freq.substr(0, freq.find("Probability of identity of two unrelated")),
-            golden_full("TARVO_freq.txt"));
-  EXPECT_FALSE(e2e::fs::exists(g.dir / "TARVO_simm.txt"));
-  EXPECT_FALSE(e2e::fs::exists(g.dir / "TARVO_temp.txt"));
+  e2e::expect_golden_full_run();
 }
 
 // The whole run converged at -z 2: a single iteration there with -c 0 gives

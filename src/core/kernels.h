@@ -1,0 +1,46 @@
+// The inner loops of the pair scans, built for several instruction sets and
+// chosen at run time (the same binary runs on any x86-64 and uses AVX2 or
+// AVX-512 where present). Each is a plain function of its inputs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarvo::detail {
+
+// Words of the MT19937 state.
+inline constexpr int MT_WORDS = 624;
+
+// The MT19937 state transition of all MT_WORDS words, and their tempered
+// outputs into tempered.
+void mt_regenerate(std::uint32_t* state, std::uint32_t* tempered);
+
+// A sample's code outside its loci in the locus-major code table.
+inline constexpr std::uint16_t ABSENT = 0xffff;
+
+// One sample's scored loci in increasing order, with its genotype code and
+// match factor at each.
+struct RowLoci {
+  int count = 0;
+  const int* loci = nullptr;
+  const std::uint16_t* codes = nullptr;
+  const double* factors = nullptr;
+};
+
+// out[j] = product over the loci of row, in their order, of the factor of the
+// row against sample first + j, j < count: the row's match factor where the
+// codes agree, 1 where that sample lacks the locus, mismatch elsewhere.
+// columns holds column_stride codes per locus.
+void column_products(const RowLoci& row, const std::uint16_t* columns, std::size_t column_stride,
+                     std::size_t first, int count, double mismatch, double* out);
+
+// Whether any of v[0..count) is at least bound.
+[[nodiscard]] bool any_at_least(const double* v, int count, double bound);
+
+// Loci each of masks[0..count) shares with mask, summed.
+[[nodiscard]] std::uint64_t shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask);
+
+// Position of the first of v[0..count) below bound; count when none is.
+[[nodiscard]] int first_below(const std::uint32_t* v, int count, std::uint32_t bound);
+
+}  // namespace tarvo::detail
