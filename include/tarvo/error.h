@@ -29,6 +29,10 @@ enum class ErrorCode {
   NoAllelesAfterName,      // sample, text = line, line
   GenotypeWidth,           // count = characters of the field, line
   GenotypeCount,           // limit = loci, count = genotypes read, line
+  GenotypeWidthDiffers,    // GENEPOP: text = field, count = its characters, limit = the
+                           // file's, value = line of the file's first genotype, line, field
+  GenotypeSurplus,         // GENEPOP: text = first surplus field, limit = loci, count = fields
+                           // after the name, line, field
   EmptyPopulations,        // GENEPOP: names/counts of the populations with no samples
   NotANumber,              // integer field: text = field, character, line, field
   NumberTooLarge,          // integer field: text = field, line, field
@@ -42,6 +46,7 @@ enum class ErrorCode {
   // Allele frequency file.
   FrequencyTooManyAlleles,  // more than NOA alleles
   AllelesNotAscending,      // locus, line
+  FrequencyAlleleZero,      // locus, line, field
   FrequencyCount,           // locus, limit = alleles, count = frequencies, line
   FrequencySum,             // line, number = total
   NoFrequencyLine,          // locus

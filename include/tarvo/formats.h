@@ -31,6 +31,9 @@ struct GenotypeReadSettings {
 // GenAlEx export; otherwise the commas of the fourth line (or the first line
 // with a comma after it) tell GENEPOP from the own layout.
 [[nodiscard]] GenotypeFormat detect_format(std::istream& in);
+// The same on a stream that cannot be rewound (a pipe): the text read is
+// appended to seen, for the reader to take before the rest of the stream.
+[[nodiscard]] GenotypeFormat detect_format(std::istream& in, std::string& seen);
 [[nodiscard]] bool looks_like_genalex(const std::string& first_line);
 [[nodiscard]] GenotypeTable read_genepop(std::istream& in, const GenotypeReadSettings& settings);
 [[nodiscard]] GenotypeTable read_own_format(std::istream& in, const GenotypeReadSettings& settings);

@@ -61,6 +61,7 @@ struct Run {
   RunLock lock;
   Rng rng;
   std::string reading;  // input file being read
+  OpenedGenotypes opened;  // the genotype file between detection and loading
   LevelTable ladder{};  // V per level
   int stage = 1;
   // Kept across iterations.
@@ -124,8 +125,8 @@ void check_simulated_size(Run& run) {
 }
 
 LoadContext load_context(Run& run) {
-  return LoadContext{run.options, run.model,   run.console, run.rng,
-                     run.stage,   run.reading, run.outputs};
+  return LoadContext{run.options, run.model,   run.console, run.rng,     run.stage,
+                     run.reading, run.outputs, nullptr,     &run.opened};
 }
 
 // The panel power of the analysed genotypes, pooled and per population: the

@@ -1,11 +1,14 @@
 // The loading stage of every model.
 #include "cli/loading.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <string_view>
+#include <unordered_map>
 
 #include "tarvo/error.h"
 #include "tarvo/formats.h"
@@ -32,6 +35,30 @@ Input open_input(const LoadContext& c, const std::string& file, const std::strin
   return Input{std::move(in)};
 }
 
+// The text detection read, then the rest of the stream it read from.
+class ReplayBuffer : public std::streambuf {
+ public:
+  ReplayBuffer(std::string seen, std::streambuf* rest) : seen_(std::move(seen)), rest_(rest) {
+    setg(seen_.data(), seen_.data(), seen_.data() + seen_.size());
+  }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    // A failed read throws out of the file's buffer, which the reading
+    // stream turns into its bad state, as it would without this buffer.
+    const std::streamsize n = rest_->sgetn(chunk_.data(), std::streamsize(chunk_.size()));
+    if (n <= 0) return traits_type::eof();
+    setg(chunk_.data(), chunk_.data(), chunk_.data() + n);
+    return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  std::string seen_;
+  std::streambuf* rest_;
+  std::array<char, 1 << 16> chunk_{};
+};
+
 // The system's reason after a message about a file that cannot be opened.
 std::string reason(const Input& input) {
   return format("          Reason: %s\n",
@@ -44,15 +71,28 @@ std::string layout_line(const Options& o, const char* own, const char* genepop) 
   return o.own_format ? own : genepop;
 }
 
-GenotypeTable read_genotype_file(const LoadContext& c) {
+// The genotype file as detection left it, or opened again.
+Input genotype_input(const LoadContext& c) {
   const Options& o = c.options;
-  const Input in = open_input(c, o.genotype_file.value, c.memory ? c.memory->genotypes : "");
+  if (c.opened && c.opened->stream) {
+    c.reading = o.genotype_file.value;
+    return Input{std::move(c.opened->stream)};
+  }
+  Input in = open_input(c, o.genotype_file.value, c.memory ? c.memory->genotypes : "");
   if (!in.stream) {
     c.console.err(
         format("read_base_pairs: Cannot open input file <%s>\n", o.genotype_file.value.c_str()));
     c.console.err(reason(in));
     throw Exit{1};
   }
+  return in;
+}
+
+GenotypeTable read_genotype_file(const LoadContext& c) {
+  const Options& o = c.options;
+  const Input in = genotype_input(c);
+  ReplayBuffer replay(c.opened ? std::move(c.opened->seen) : std::string(), in.stream->rdbuf());
+  std::istream stream(&replay);
   GenotypeReadSettings settings;
   settings.separator = o.separator.value;
   settings.min_population = o.min_population.given ? o.min_population.value : 0;
@@ -63,7 +103,7 @@ GenotypeTable read_genotype_file(const LoadContext& c) {
   const GenotypeFormat format = o.genalex_format ? GenotypeFormat::Genalex
                                 : o.own_format   ? GenotypeFormat::Own
                                                  : GenotypeFormat::Genepop;
-  GenotypeTable table = read_genotypes(*in.stream, format, settings);
+  GenotypeTable table = read_genotypes(stream, format, settings);
   // Nothing to analyse or to draw from: refused while the file is named.
   if (table.size() == 0) throw Error(ErrorCode::NoSamplesRead);
   if (table.loci() == 0) throw Error(ErrorCode::NoLociRead);
@@ -106,6 +146,38 @@ void same_loci(const LoadContext& c, int nloci_freq, int nloci_geno) {
 void name_loci_from(FrequencyTable& freqs, const GenotypeTable& table) {
   for (int k = 0; k < freqs.size() && k < table.loci(); ++k)
     freqs.loci[std::size_t(k)].name = table.locus_names[std::size_t(k)];
+}
+
+// Names given to more than one sample, in the order of their second use.
+std::vector<std::string_view> shared_names(const GenotypeTable& table) {
+  std::unordered_map<std::string_view, int> uses;
+  std::vector<std::string_view> shared;
+  for (const Sample& s : table.samples)
+    if (++uses[s.name] == 2) shared.push_back(s.name);
+  return shared;
+}
+
+// Pairs are reported by sample name: a name given to several samples (many
+// files name samples after their population) leaves its pairs ambiguous.
+// One line, naming a few of them, however many there are.
+void warn_shared_names(const LoadContext& c, const GenotypeTable& table) {
+  constexpr std::size_t kShown = 10;
+  constexpr std::size_t kNameChars = 40;
+  const std::vector<std::string_view> shared = shared_names(table);
+  if (shared.empty()) return;
+  std::string list;
+  for (std::size_t i = 0; i < shared.size() && i < kShown; ++i) {
+    if (i > 0) list += ", ";
+    const std::string_view name = shared[i];
+    list += name.size() <= kNameChars ? std::string(name)
+                                      : std::string(name.substr(0, kNameChars - 3)) + "...";
+  }
+  if (shared.size() > kShown) list += format(" and %zu more", shared.size() - kShown);
+  const bool one = shared.size() == 1;
+  c.console.log_then_out(
+      format("          Warning: %zu sample name%s given to more than one sample, so pairs "
+             "are ambiguous by name: %s\n",
+             shared.size(), one ? " is" : "s are", list.c_str()));
 }
 
 void samples_read(const LoadContext& c, int nsamples, int nloci) {
@@ -230,6 +302,7 @@ LoadedData load_with_frequency_file(const LoadContext& c) {
     data.reference = read_genotype_file(c);
     same_loci(c, nloci, data.reference.loci());
     name_loci_from(data.frequencies, data.reference);
+    warn_shared_names(c, data.reference);
     samples_read(c, data.reference.size(), data.reference.loci());
     data.patterns = tally_patterns(data.reference.masks());
     return data;
@@ -272,6 +345,7 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
                   "          GENEPOP format assumed for reading alleles. \n"));
   LoadedData data;
   GenotypeTable read = read_genotype_file(c);
+  if (c.model == Model::Analyse) warn_shared_names(c, read);
   samples_read(c, read.size(), read.loci());
   data.frequencies = count_frequencies(read);
   if (c.model == Model::Analyse) {
@@ -295,13 +369,15 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
 
 GenotypeFormat detect_genotype_format(const LoadContext& c) {
   const std::string& file = c.options.genotype_file.value;
-  const Input in = open_input(c, file, c.memory ? c.memory->genotypes : "");
+  Input in = open_input(c, file, c.memory ? c.memory->genotypes : "");
   if (!in.stream) {
     c.console.out(format("which_data_format: Cannot open <%s> for reading\n", file.c_str()));
     c.console.out(reason(in));
     throw Exit{1};
   }
-  const GenotypeFormat format = detect_format(*in.stream);
+  std::string seen;
+  const GenotypeFormat format = detect_format(*in.stream, seen);
+  if (c.opened) *c.opened = OpenedGenotypes{std::move(in.stream), std::move(seen)};
   c.reading.clear();
   return format;
 }

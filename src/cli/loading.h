@@ -3,6 +3,8 @@
 // combinations of the reference data.
 #pragma once
 
+#include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,14 @@ struct MemoryFiles {
   std::string frequencies;
 };
 
+// The genotype file as format detection leaves it. The file is opened once,
+// so that a pipe, a FIFO or a process substitution can be read: the text
+// detection took is read again from memory, then the rest of the stream.
+struct OpenedGenotypes {
+  std::unique_ptr<std::istream> stream;
+  std::string seen;
+};
+
 struct LoadContext {
   const Options& options;
   Model model;
@@ -40,9 +50,12 @@ struct LoadContext {
   std::string& reading;  // the input file being read, for the messages of its reader
   OutputSet& outputs;    // where the simulated data are written
   const MemoryFiles* memory = nullptr;  // null: the files the options name
+  // Where detection leaves the opened genotype file for the loading stage;
+  // null: the loading stage opens the file again.
+  OpenedGenotypes* opened = nullptr;
 };
 
-// The layout of the genotype file. Reads the genotype file.
+// The layout of the genotype file, which is left open in context.opened.
 [[nodiscard]] GenotypeFormat detect_genotype_format(const LoadContext& context);
 
 [[nodiscard]] LoadedData load_data(const LoadContext& context);

@@ -204,6 +204,18 @@ bool genepop_error(const Writer& w, const Error& e) {
                  "(%d)\n",
                  d.limit, d.count, d.line));
       return true;
+    case ErrorCode::GenotypeWidthDiffers:
+      w.log_out(
+          format("Must have %lld integer characters per set of alleles, as in line %d. Read "
+                 "%lld integers in line %d (field %d): <%s>\n",
+                 d.limit, int(d.value), d.count, d.line, d.field, d.text.c_str()));
+      return true;
+    case ErrorCode::GenotypeSurplus:
+      w.log_out(
+          format("No. of loci names (%lld) is different from No. of alleles (%lld) in line "
+                 "(%d): field %d <%s> follows the last locus.\n",
+                 d.limit, d.count, d.line, d.field, d.text.c_str()));
+      return true;
     case ErrorCode::EmptyPopulations:
       empty_populations(w, d);
       return true;
@@ -290,6 +302,13 @@ bool frequency_error(const Writer& w, const Error& e, const MessageContext& c) {
           format("\nread_allele_freq: Alleles of locus %s must be in ascending order "
                  "(line=%d)\n",
                  d.locus.c_str(), d.line));
+      please_check(w, c);
+      return true;
+    case ErrorCode::FrequencyAlleleZero:
+      w.out_log(
+          format("\nread_allele_freq: Allele 0 of locus %s in line=%d (field %d): 0 means a "
+                 "missing allele and cannot have a frequency\n",
+                 d.locus.c_str(), d.line, d.field));
       please_check(w, c);
       return true;
     case ErrorCode::FrequencyCount:

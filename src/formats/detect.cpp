@@ -10,8 +10,11 @@ namespace tarvo {
 
 namespace {
 
-bool whole_line(std::istream& in, std::string& line) {
-  return fields::read_line(in, line) != fields::LineRead::End;
+// The next line, kept in seen too.
+bool whole_line(std::istream& in, std::string& line, std::string& seen) {
+  if (fields::read_line(in, line) == fields::LineRead::End) return false;
+  seen += line;
+  return true;
 }
 
 long commas(const std::string& line) {
@@ -21,9 +24,14 @@ long commas(const std::string& line) {
 }  // namespace
 
 GenotypeFormat detect_format(std::istream& in) {
+  std::string seen;
+  return detect_format(in, seen);
+}
+
+GenotypeFormat detect_format(std::istream& in, std::string& seen) {
   std::string line;
   int nread = 0;
-  while (nread < 4 && whole_line(in, line)) {
+  while (nread < 4 && whole_line(in, line, seen)) {
     if (++nread == 1 && looks_like_genalex(line)) return GenotypeFormat::Genalex;
   }
   if (nread < 4) {
@@ -33,7 +41,7 @@ GenotypeFormat detect_format(std::istream& in) {
   }
   // A GENEPOP file that lists one locus name per line has no comma in its
   // fourth line; its first sample line, further on, settles the question.
-  while (commas(line) == 0 && whole_line(in, line)) {
+  while (commas(line) == 0 && whole_line(in, line, seen)) {
   }
   const long n = commas(line);
   if (n == 1) return GenotypeFormat::Genepop;

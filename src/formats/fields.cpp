@@ -3,6 +3,7 @@
 // worth guessing at.
 #include "formats/fields.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -38,13 +39,13 @@ void check_line(std::string& line, int lineno) {
   }
 }
 
-int parse_int(const std::string& field, int line, int fieldno) {
+int parse_int(std::string_view field, int line, int fieldno) {
   long long value = 0;
   bool too_large = false;
   for (char c : field) {
     if (c < '0' || c > '9') {
       ErrorDetails d;
-      d.text = field;
+      d.text = std::string(field);
       d.character = c;
       d.line = line;
       d.field = fieldno;
@@ -59,7 +60,7 @@ int parse_int(const std::string& field, int line, int fieldno) {
   // another without a word.
   if (too_large) {
     ErrorDetails d;
-    d.text = field;
+    d.text = std::string(field);
     d.line = line;
     d.field = fieldno;
     throw Error(ErrorCode::NumberTooLarge, std::move(d));
@@ -67,12 +68,12 @@ int parse_int(const std::string& field, int line, int fieldno) {
   return int(value);
 }
 
-double parse_decimal(const std::string& field, int line, int fieldno) {
+double parse_decimal(std::string_view field, int line, int fieldno) {
   int points = 0;
   for (char c : field) {
     if (c == '.' && ++points > 1) {
       ErrorDetails d;
-      d.text = field;
+      d.text = std::string(field);
       d.line = line;
       d.field = fieldno;
       throw Error(ErrorCode::TwoDecimalPoints, std::move(d));
@@ -87,7 +88,7 @@ double parse_decimal(const std::string& field, int line, int fieldno) {
   }
   // Only digits and one point are left, which strtod reads in the C locale;
   // "" and "." convert nothing and give 0.
-  return std::strtod(field.c_str(), nullptr);
+  return std::strtod(std::string(field).c_str(), nullptr);
 }
 
 void tabs_to_commas(std::string& line) {
@@ -135,35 +136,29 @@ void commas_to_blanks(std::string& line) {
   line = std::move(filled);
 }
 
-void skip_blanks(std::string& text) {
-  text.erase(0, text.find_first_not_of(' '));
+void skip_blanks(std::string_view& text) {
+  text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
 }
 
-void skip_field(std::string& text) {
-  text.erase(0, text.find_first_of(" \n"));
+void skip_field(std::string_view& text) {
+  text.remove_prefix(std::min(text.find_first_of(" \n"), text.size()));
 }
 
-void skip_through(std::string& text, char c) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == c) {
-      text.erase(0, i + 1);
-      return;
-    }
-    if (text[i] == '\n') {
-      text.erase(0, i);
-      return;
-    }
-  }
-  text.clear();
+void skip_through(std::string_view& text, char c) {
+  const std::size_t at = text.find_first_of(std::string{c, '\n'});
+  if (at == std::string_view::npos)
+    text = {};
+  else
+    text.remove_prefix(text[at] == c ? at + 1 : at);
 }
 
-std::size_t char_position(const std::string& text, char c) {
+std::size_t char_position(std::string_view text, char c) {
   if (text.empty() || text[0] == c) return 0;
   const std::size_t pos = text.find(c, 1);
-  return pos == std::string::npos ? 0 : pos;
+  return pos == std::string_view::npos ? 0 : pos;
 }
 
-std::string first_field(const std::string& text) {
+std::string_view first_field(std::string_view text) {
   return text.substr(0, text.find_first_of(" \n"));
 }
 

@@ -1,11 +1,14 @@
 // Line and field operations shared by the readers and writers of the file
 // formats. Every reader works on one line at a time and eats it field by
-// field from the front, so these helpers edit the caller's text in place.
+// field from the front: the helpers move a view over the line, never the
+// text itself, so reading a line costs its length however many fields it
+// holds.
 #pragma once
 
 #include <cstddef>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tarvo/formats.h"
@@ -27,10 +30,10 @@ void check_line(std::string& line, int lineno);
 
 // A non-negative integer of digits only: Error(NotANumber) or
 // Error(NumberTooLarge) past 2147483647, with the line and field number.
-[[nodiscard]] int parse_int(const std::string& field, int line, int fieldno);
+[[nodiscard]] int parse_int(std::string_view field, int line, int fieldno);
 // Digits and at most one decimal point: Error(TwoDecimalPoints) or
 // Error(NotADecimal). An empty field or a lone point is 0.
-[[nodiscard]] double parse_decimal(const std::string& field, int line, int fieldno);
+[[nodiscard]] double parse_decimal(std::string_view field, int line, int fieldno);
 
 // A tab-separated line becomes comma-separated; Error(TabsAndCommas) when it
 // holds both.
@@ -39,17 +42,17 @@ void tabs_to_commas(std::string& line);
 // become "0", so every field survives as one blank-separated word.
 void commas_to_blanks(std::string& line);
 // Drops the leading blanks.
-void skip_blanks(std::string& text);
+void skip_blanks(std::string_view& text);
 // Drops the leading field, up to the first blank or newline.
-void skip_field(std::string& text);
+void skip_field(std::string_view& text);
 // Drops the text through the first c, or up to the newline when no c comes
 // before it, or everything.
-void skip_through(std::string& text, char c);
+void skip_through(std::string_view& text, char c);
 // Position of c after the first character; 0 when there is none (or when
 // the text starts with c).
-[[nodiscard]] std::size_t char_position(const std::string& text, char c);
+[[nodiscard]] std::size_t char_position(std::string_view text, char c);
 // The leading field: up to the first blank or newline.
-[[nodiscard]] std::string first_field(const std::string& text);
+[[nodiscard]] std::string_view first_field(std::string_view text);
 // A CR before the newline, or a CR ending the text, is dropped.
 void drop_carriage_return(std::string& line);
 

@@ -11,21 +11,31 @@ namespace {
 using fields::first_field;
 
 // Drops the leading field and the blanks after it, so the next field is in front.
-void next_field(std::string& line) {
+void next_field(std::string_view& line) {
   fields::skip_field(line);
   fields::skip_blanks(line);
 }
 
-bool has_field(const std::string& line) {
+bool has_field(std::string_view line) {
   return !line.empty() && line[0] != '\n';
 }
 
-std::vector<std::int32_t> read_alleles(std::string& line, const std::string& locus, int lineno) {
+std::vector<std::int32_t> read_alleles(std::string_view line, const std::string& locus,
+                                       int lineno) {
   std::vector<std::int32_t> alleles;
   int fieldno = 1;
   while (has_field(line)) {
     if (int(alleles.size()) >= NOA) throw Error(ErrorCode::FrequencyTooManyAlleles);
     const int v = fields::parse_int(first_field(line), lineno, ++fieldno);
+    // 0 is the missing allele of every genotype: given a frequency it would
+    // be drawn into simulated genotypes as a scored allele.
+    if (v == 0) {
+      ErrorDetails d;
+      d.locus = locus;
+      d.line = lineno;
+      d.field = fieldno;
+      throw Error(ErrorCode::FrequencyAlleleZero, std::move(d));
+    }
     // The lookup is a binary search over this list.
     if (!alleles.empty() && v <= alleles.back()) {
       ErrorDetails d;
@@ -39,7 +49,7 @@ std::vector<std::int32_t> read_alleles(std::string& line, const std::string& loc
   return alleles;
 }
 
-std::vector<double> read_frequencies(std::string& line, int lineno) {
+std::vector<double> read_frequencies(std::string_view line, int lineno) {
   std::vector<double> freqs;
   int fieldno = 1;
   while (has_field(line)) {
@@ -80,17 +90,17 @@ struct FrequencyReader {
   bool allele_lines = true;
   bool expect_alleles = true;
 
-  void take(std::string& line);
+  void take(std::string_view line);
 };
 
 // One line of fields, the locus name in front.
-void FrequencyReader::take(std::string& line) {
-  const std::string name = first_field(line);
+void FrequencyReader::take(std::string_view line) {
+  const std::string name(first_field(line));
   next_field(line);
   if (!layout_known) {
     // Frequencies carry a decimal point, allele values never do.
-    const std::string rest = line.empty() ? line : line.substr(0, line.size() - 1);
-    allele_lines = rest.find('.') == std::string::npos;
+    const std::string_view rest = line.substr(0, line.empty() ? 0 : line.size() - 1);
+    allele_lines = rest.find('.') == std::string_view::npos;
     layout_known = true;
   }
   if (allele_lines && expect_alleles) {
@@ -136,9 +146,10 @@ FrequencyTable read_frequency_file(std::istream& in) {
     if (line.size() < 2) continue;
     fields::tabs_to_commas(line);
     fields::commas_to_blanks(line);
-    fields::skip_blanks(line);
-    if (!has_field(line)) continue;  // a line of blanks holds no locus
-    reader.take(line);
+    std::string_view text = line;
+    fields::skip_blanks(text);
+    if (!has_field(text)) continue;  // a line of blanks holds no locus
+    reader.take(text);
   }
   if (reader.allele_lines && !reader.expect_alleles) {
     ErrorDetails d;

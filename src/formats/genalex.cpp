@@ -57,8 +57,10 @@ class GenalexReader {
 
  private:
   void counts(const std::vector<std::string>& f);
-  void header(const std::vector<std::string>& f, const std::string& as_read);
+  void header(std::vector<std::string> f, const std::string& as_read);
   void sample(const std::vector<std::string>& f, const std::string& as_read);
+  void make_table();
+  [[nodiscard]] std::string locus_name(int k) const;
   [[nodiscard]] ErrorDetails at_line(const std::string& as_read) const {
     ErrorDetails d;
     d.text = as_read;
@@ -69,7 +71,8 @@ class GenalexReader {
   const GenotypeReadSettings& settings_;
   const int limit_;
   int lineno_ = 0;
-  int nloci_ = 0;
+  int nloci_ = 0;  // as declared: believed once a sample line holds that many pairs
+  std::vector<std::string> header_;
   int declared_samples_ = 0;
   int declared_populations_ = 0;
   int samples_read_ = 0;
@@ -114,17 +117,26 @@ void GenalexReader::counts(const std::vector<std::string>& f) {
   declared_samples_ = fields::parse_int(f.size() > 1 ? f[1] : "", lineno_, 2);
   declared_populations_ = fields::parse_int(f.size() > 2 ? f[2] : "", lineno_, 3);
   if (nloci_ == 0) throw Error(ErrorCode::NoLoci);
-  table_ = GenotypeTable(nloci_, 0);
 }
 
-void GenalexReader::header(const std::vector<std::string>& f, const std::string& as_read) {
-  for (int k = 0; k < nloci_; ++k) {
-    const std::size_t at = 2 + 2 * std::size_t(k);
-    std::string name = at < f.size() ? f[at] : "";
-    if (name.empty()) name = fields::format("L%d", k + 1);
-    if (int(name.size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, at_line(as_read));
-    table_.locus_names.push_back(name);
-  }
+void GenalexReader::header(std::vector<std::string> f, const std::string& as_read) {
+  for (std::size_t at = 2; at < f.size(); at += 2)
+    if (int(f[at].size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, at_line(as_read));
+  header_ = std::move(f);
+}
+
+// A locus the header leaves unnamed is named by its number.
+std::string GenalexReader::locus_name(int k) const {
+  const std::size_t at = 2 + 2 * std::size_t(k);
+  if (at < header_.size() && !header_[at].empty()) return header_[at];
+  return fields::format("L%d", k + 1);
+}
+
+// Only a sample line of as many allele pairs as the first line declares
+// sizes the table: a count alone, read from the file, sizes nothing.
+void GenalexReader::make_table() {
+  table_ = GenotypeTable(nloci_, 0);
+  for (int k = 0; k < nloci_; ++k) table_.locus_names.push_back(locus_name(k));
 }
 
 void GenalexReader::sample(const std::vector<std::string>& f, const std::string& as_read) {
@@ -136,14 +148,15 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
   }
   const std::string& name = f[0];
   const int pairs = (int(f.size()) - 2) / 2;
-  if (int(f.size()) != 2 + 2 * nloci_) {
+  if (long(f.size()) != 2 + 2 * long(nloci_)) {
     ErrorDetails d = at_line(as_read);
     d.sample = name;
-    d.locus = pairs >= 0 && pairs < nloci_ ? table_.locus_names[std::size_t(pairs)] : "";
+    d.locus = pairs >= 0 && pairs < nloci_ ? locus_name(pairs) : "";
     d.count = std::max(pairs, 0);
     d.limit = nloci_;
     throw Error(ErrorCode::AllelePairCount, std::move(d));
   }
+  if (table_.loci() == 0) make_table();
   // A population opens where the population column changes.
   if (samples_read_ == 0 || f[1] != population_) {
     pops_.open(table_, settings_);

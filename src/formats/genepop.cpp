@@ -3,6 +3,7 @@
 // name, a comma and one 4- or 6-digit genotype per locus.
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "formats/fields.h"
 #include "tarvo/error.h"
@@ -22,15 +23,19 @@ std::string trimmed(std::string text) {
   return text;
 }
 
-std::string without_newline(const std::string& text) {
+std::string_view without_newline(std::string_view text) {
   return text.substr(0, text.find('\n'));
 }
 
-bool only_line_end(const std::string& text) {
+bool only_line_end(std::string_view text) {
   return text.empty() || text == "\n";
 }
 
-bool same_ignoring_case(const std::string& a, const std::string& b) {
+bool all_zeros(std::string_view field) {
+  return field.find_first_not_of('0') == std::string_view::npos;
+}
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
@@ -41,7 +46,7 @@ bool same_ignoring_case(const std::string& a, const std::string& b) {
 // (files write Pop, POP or pop). A line that only starts with the keyword
 // opens one when the keyword, in its own case, is followed by a blank or a
 // comma ("POP North", "POP,North").
-bool is_separator(const std::string& line, const std::string& separator) {
+bool is_separator(std::string_view line, const std::string& separator) {
   const std::size_t end = line.find_last_not_of(" \t\n");
   if (end != std::string::npos && same_ignoring_case(line.substr(0, end + 1), separator))
     return true;
@@ -62,16 +67,18 @@ class GenepopReader {
   GenotypeTable read(std::istream& in);
 
  private:
-  void locus_line(const std::string& line);
-  void add_locus(const std::string& name, const std::string& as_read);
+  void locus_line(std::string_view line);
+  void add_locus(const std::string& name, std::string_view as_read);
   void separator();
   void name_population();
-  void sample(std::string work, const std::string& as_read);
-  LociMask genotypes(std::string& work, std::int32_t* row) const;
+  void sample(std::string_view line);
+  LociMask genotypes(std::string_view work, std::int32_t* row);
+  void check_width(std::string_view field, int fieldno);
+  void check_surplus(std::string_view rest, int fieldno) const;
   void check_empty_populations() const;
-  [[nodiscard]] Error located(ErrorCode code, const std::string& as_read) const {
+  [[nodiscard]] Error located(ErrorCode code, std::string_view as_read) const {
     ErrorDetails d;
-    d.text = as_read;
+    d.text = std::string(as_read);
     d.line = lineno_;
     return Error(code, std::move(d));
   }
@@ -82,6 +89,10 @@ class GenepopReader {
   bool separator_seen_ = false;
   bool sample_read_ = false;
   std::string last_sample_;
+  // The characters of a genotype in this file, set by its first genotype
+  // that is not missing, and that genotype's line.
+  std::size_t width_ = 0;
+  int width_line_ = 0;
   std::vector<std::string> names_;
   LociMask initial_mask_ = 0;
   GenotypeTable table_;
@@ -102,15 +113,16 @@ GenotypeTable GenepopReader::read(std::istream& in) {
     // Genotypes are separated by blanks only; a tab would make two genotypes
     // look like one wrong-sized field.
     if (line.find('\t') != std::string::npos) throw located(ErrorCode::GenepopTabs, line);
-    skip_blanks(line);
-    if (line.size() < 2) continue;
-    const bool is_sep = is_separator(line, settings_.separator);
+    std::string_view text = line;
+    skip_blanks(text);
+    if (text.size() < 2) continue;
+    const bool is_sep = is_separator(text, settings_.separator);
     if (!separator_seen_ && !is_sep)
-      locus_line(line);
+      locus_line(text);
     else if (is_sep)
       separator();
     else
-      sample(line, line);
+      sample(text);
   }
   // Every line was taken for locus names: the separator is not the one
   // the file uses.
@@ -121,21 +133,21 @@ GenotypeTable GenepopReader::read(std::istream& in) {
   return std::move(table_);
 }
 
-void GenepopReader::add_locus(const std::string& name, const std::string& as_read) {
+void GenepopReader::add_locus(const std::string& name, std::string_view as_read) {
   if (int(name.size()) > SOL) throw located(ErrorCode::LocusNameTooLong, as_read);
   names_.push_back(name);
 }
 
 // The names between commas. A comma with no name before it names nothing,
 // so a line of bare commas adds no locus.
-void GenepopReader::locus_line(const std::string& line) {
-  const std::string text = without_newline(line);
+void GenepopReader::locus_line(std::string_view line) {
+  const std::string_view text = without_newline(line);
   std::size_t start = 0;
   while (start <= text.size()) {
     const std::size_t comma = std::min(text.find(',', start), text.size());
-    std::string name = text.substr(start, comma - start);
-    skip_blanks(name);
-    name = trimmed(name);
+    std::string_view between = text.substr(start, comma - start);
+    skip_blanks(between);
+    const std::string name = trimmed(std::string(between));
     if (!name.empty()) add_locus(name, line);
     start = comma + 1;
   }
@@ -160,26 +172,27 @@ void GenepopReader::name_population() {
   if (pops_.current() >= 0 && sample_read_) pops_.name_current(first_word(last_sample_));
 }
 
-void GenepopReader::sample(std::string work, const std::string& as_read) {
+void GenepopReader::sample(std::string_view line) {
   const int index = table_.size();
   // Refuse the sample before anything of it is stored.
   if (index >= limit_) {
     ErrorDetails d;
-    d.text = as_read;
+    d.text = std::string(line);
     d.count = index + 1;
     throw Error(ErrorCode::TooManySamples, std::move(d));
   }
-  const std::size_t comma = fields::char_position(work, ',');
-  if (comma == 0) throw located(ErrorCode::NoCommaAfterName, as_read);
-  const std::string name = trimmed(work.substr(0, comma));
+  const std::size_t comma = fields::char_position(line, ',');
+  if (comma == 0) throw located(ErrorCode::NoCommaAfterName, line);
+  const std::string name = trimmed(std::string(line.substr(0, comma)));
   last_sample_ = name;
   sample_read_ = true;
+  std::string_view work = line;
   fields::skip_through(work, ',');
   skip_blanks(work);
   if (only_line_end(work)) {
     ErrorDetails d;
     d.sample = name;
-    d.text = as_read;
+    d.text = std::string(line);
     d.line = lineno_;
     throw Error(ErrorCode::NoAllelesAfterName, std::move(d));
   }
@@ -195,25 +208,16 @@ void GenepopReader::sample(std::string work, const std::string& as_read) {
 }
 
 // The genotypes of one sample line into row; returns the loci scored.
-LociMask GenepopReader::genotypes(std::string& work, std::int32_t* row) const {
+LociMask GenepopReader::genotypes(std::string_view work, std::int32_t* row) {
   const int nloci = table_.loci();
   LociMask mask = initial_mask_;
   int fieldno = 1;
   for (int k = 0; k < nloci; ++k) {
     skip_blanks(work);
-    const std::string field = work.substr(0, work.find_first_of(" \n"));
+    const std::string_view field = fields::first_field(work);
     ++fieldno;
-    std::size_t half = 0;
-    if (field.size() == 4) {
-      half = 2;
-    } else if (field.size() == 6) {
-      half = 3;
-    } else {
-      ErrorDetails d;
-      d.count = long(field.size());
-      d.line = lineno_;
-      throw Error(ErrorCode::GenotypeWidth, std::move(d));
-    }
+    check_width(field, fieldno);
+    const std::size_t half = field.size() / 2;
     row[2 * k] = fields::parse_int(field.substr(0, half), lineno_, fieldno);
     row[2 * k + 1] = fields::parse_int(field.substr(half), lineno_, fieldno);
     if (row[2 * k] == 0 || row[2 * k + 1] == 0) mask.reset(k);
@@ -228,7 +232,51 @@ LociMask GenepopReader::genotypes(std::string& work, std::int32_t* row) const {
       throw Error(ErrorCode::GenotypeCount, std::move(d));
     }
   }
+  check_surplus(work, fieldno + 1);
   return mask;
+}
+
+// Every genotype of a file has the width of its first: 1831 in a file of
+// three-digit alleles is a typing slip, not alleles 18 and 31. A missing
+// genotype is all zeros whatever its width.
+void GenepopReader::check_width(std::string_view field, int fieldno) {
+  if (field.size() != 4 && field.size() != 6) {
+    ErrorDetails d;
+    d.count = long(field.size());
+    d.line = lineno_;
+    throw Error(ErrorCode::GenotypeWidth, std::move(d));
+  }
+  if (all_zeros(field)) return;
+  if (width_ == 0) {
+    width_ = field.size();
+    width_line_ = lineno_;
+  } else if (field.size() != width_) {
+    ErrorDetails d;
+    d.text = std::string(field);
+    d.count = long(field.size());
+    d.limit = long(width_);
+    d.value = width_line_;
+    d.line = lineno_;
+    d.field = fieldno;
+    throw Error(ErrorCode::GenotypeWidthDiffers, std::move(d));
+  }
+}
+
+// A field after the last locus is refused: a names list short of one locus
+// would otherwise drop a column of every sample without a word.
+void GenepopReader::check_surplus(std::string_view rest, int fieldno) const {
+  if (only_line_end(rest)) return;
+  ErrorDetails d;
+  d.text = std::string(fields::first_field(rest));
+  d.limit = table_.loci();
+  d.count = table_.loci();
+  for (std::string_view words = rest; !only_line_end(words); skip_blanks(words)) {
+    ++d.count;
+    fields::skip_field(words);
+  }
+  d.line = lineno_;
+  d.field = fieldno;
+  throw Error(ErrorCode::GenotypeSurplus, std::move(d));
 }
 
 // Every population but the last must hold a sample.

@@ -16,7 +16,7 @@ using fields::first_field;
 using fields::skip_blanks;
 using fields::skip_field;
 
-void next_field(std::string& work) {
+void next_field(std::string_view& work) {
   skip_field(work);
   skip_blanks(work);
 }
@@ -28,8 +28,8 @@ class OwnReader {
   GenotypeTable read(std::istream& in);
 
  private:
-  void header(std::string work, const std::string& as_read);
-  void separator(std::string work);
+  void header(std::string_view work, const std::string& as_read);
+  void separator(std::string_view work);
   // A sample line as read: every pair the line holds, so a line with more
   // pairs than the header is refused by its count rather than cut.
   struct SampleLine {
@@ -40,8 +40,8 @@ class OwnReader {
     LociMask mask = 0;
     int pairs = 0;
   };
-  void sample(std::string work, const std::string& name, const std::string& as_read);
-  [[nodiscard]] SampleLine allele_pairs(std::string& work, SampleLine got) const;
+  void sample(std::string_view work, const std::string& name, const std::string& as_read);
+  [[nodiscard]] SampleLine allele_pairs(std::string_view work, SampleLine got) const;
   [[nodiscard]] std::string locus_name(int k) const {
     return k < table_.loci() ? table_.locus_names[std::size_t(k)] : std::string();
   }
@@ -68,14 +68,15 @@ GenotypeTable OwnReader::read(std::istream& in) {
     const std::size_t start = line.find_first_not_of(' ');
     if (start == std::string::npos || line.size() - start < 2) continue;
 
-    std::string work = line;
-    fields::commas_to_blanks(work);
+    std::string blanked = line;
+    fields::commas_to_blanks(blanked);
+    std::string_view work = blanked;
     if (!header_read_) {
       header(work, line);
       continue;
     }
     skip_blanks(work);
-    const std::string name = first_field(work);
+    const std::string name(first_field(work));
     if (name == settings_.separator)
       separator(work);
     else
@@ -85,12 +86,12 @@ GenotypeTable OwnReader::read(std::istream& in) {
   return std::move(table_);
 }
 
-void OwnReader::header(std::string work, const std::string& as_read) {
+void OwnReader::header(std::string_view work, const std::string& as_read) {
   std::vector<std::string> names;
   skip_blanks(work);
   next_field(work);
   while (work.size() > 1) {
-    const std::string a = first_field(work);
+    const std::string a(first_field(work));
     ErrorDetails d;
     d.text = as_read;
     d.line = lineno_;
@@ -99,7 +100,7 @@ void OwnReader::header(std::string work, const std::string& as_read) {
     next_field(work);
     d.name = a;
     if (work.size() <= 1) throw Error(ErrorCode::SecondLocusNameMissing, std::move(d));
-    const std::string b = first_field(work);
+    const std::string b(first_field(work));
     if (b != a) {
       ErrorDetails differ;
       differ.name = a;
@@ -117,18 +118,19 @@ void OwnReader::header(std::string work, const std::string& as_read) {
   header_read_ = true;
 }
 
-void OwnReader::separator(std::string work) {
+void OwnReader::separator(std::string_view work) {
   pops_.open(table_, settings_);
   next_field(work);
   // A separator without a name gives an unnamed population, never the name
   // of one dropped at this index.
-  pops_.name_current(work.size() > 1 ? first_field(work).substr(0, POPNAME) : "");
+  pops_.name_current(work.size() > 1 ? std::string(first_field(work).substr(0, POPNAME)) : "");
   const int j = pops_.current();
   if (j > 0 && pops_.count(j - 1) == 0) throw Error(ErrorCode::EmptyPopulation);
   separator_seen_ = true;
 }
 
-void OwnReader::sample(std::string work, const std::string& name, const std::string& as_read) {
+void OwnReader::sample(std::string_view work, const std::string& name,
+                       const std::string& as_read) {
   if (!separator_seen_) {
     ErrorDetails d;
     d.count = pops_.current();
@@ -167,30 +169,30 @@ void OwnReader::sample(std::string work, const std::string& name, const std::str
 }
 
 // The allele pairs after the sample name, as many as the line holds.
-OwnReader::SampleLine OwnReader::allele_pairs(std::string& work, SampleLine got) const {
+OwnReader::SampleLine OwnReader::allele_pairs(std::string_view work, SampleLine got) const {
   got.mask = initial_mask_;
   next_field(work);
   int fieldno = 1;
   while (work.size() > 1) {
     const int k = got.pairs;
     const std::size_t at = 2 * std::size_t(k);
-    const std::string a = first_field(work);
+    const std::string_view a = first_field(work);
     got.alleles.resize(at + 2, 0);
     got.alleles[at] = fields::parse_int(a, lineno_, ++fieldno);
     next_field(work);
     if (work.size() <= 1) {
       ErrorDetails d;
-      d.name = a;
+      d.name = std::string(a);
       d.text = got.as_read;
       d.line = lineno_;
       throw Error(ErrorCode::SecondAlleleMissing, std::move(d));
     }
-    const std::string b = first_field(work);
+    const std::string_view b = first_field(work);
     got.alleles[at + 1] = fields::parse_int(b, lineno_, ++fieldno);
     next_field(work);
     if ((a == "0" || b == "0") && a != b) {
       ErrorDetails d;
-      d.name = a == "0" ? b : a;
+      d.name = std::string(a == "0" ? b : a);
       d.sample = got.name;
       d.locus = locus_name(k);
       d.text = got.as_read;

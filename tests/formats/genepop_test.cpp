@@ -34,11 +34,12 @@ Error error_of(const std::string& text, const GenotypeReadSettings& settings = {
 }
 
 TEST(Genepop, ReadsLocusListsGenotypeWidthsAndSeparators) {
-  // Locus names over two lines, CRLF ends, blank lines, 4- and 6-digit
-  // genotypes, a half-missing genotype and separators with a comma or name.
+  // Locus names over two lines, CRLF ends, blank lines, a missing genotype
+  // of the other width, a half-missing genotype and separators with a comma
+  // or name.
   const std::string text =
-      "Title, with commas\r\nL1, L2\r\n  L3\r\n\r\nPOP\r\nAb c, 0102 010203 0000\r\n"
-      "Ab d,  0304 000005   0606  \r\n   \r\nPOP,North\r\nXy z, 0101 002002 0101";
+      "Title, with commas\r\nL1, L2\r\n  L3\r\n\r\nPOP\r\nAb c, 001002 010203 0000\r\n"
+      "Ab d,  003004 000005   006006  \r\n   \r\nPOP,North\r\nXy z, 001001 002002 001001";
   const GenotypeTable t = read(text);
   ASSERT_EQ(t.locus_names, (std::vector<std::string>{"L1", "L2", "L3"}));
   ASSERT_EQ(t.size(), 3);
