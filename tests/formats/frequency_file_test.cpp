@@ -66,6 +66,13 @@ TEST(FrequencyFile, ErrorsCarryTheirValues) {
   e = error_of("A 1 3 2\nA 0.5 0.25 0.25\n");
   EXPECT_EQ(e.code(), ErrorCode::AllelesNotAscending);
   EXPECT_EQ(e.details().line, 1);
+  // 0 is the missing allele, never one with a frequency.
+  e = error_of("A 1 2\nA 0.5 0.5\nB 1 0 100\nB 0.5 0.25 0.25\n");
+  EXPECT_EQ(e.code(), ErrorCode::FrequencyAlleleZero);
+  EXPECT_EQ(e.details().locus, "B");
+  EXPECT_EQ(e.details().line, 3);
+  EXPECT_EQ(e.details().field, 3);
+  EXPECT_EQ(error_of("L1 00 100\nL1 0.5 0.5\n").code(), ErrorCode::FrequencyAlleleZero);
   e = error_of("A 1 2\nA 0.5 0.5\nB 1 2\n");
   EXPECT_EQ(e.code(), ErrorCode::NoFrequencyLine);
   EXPECT_EQ(e.details().locus, "B");

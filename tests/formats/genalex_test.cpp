@@ -54,6 +54,11 @@ TEST(Genalex, ReadsSamplesPopulationNamesAndMissingLoci) {
   EXPECT_EQ(std::vector<int>(t.row(2), t.row(2) + 4), (std::vector<int>{118, 122, 200, 204}));
 }
 
+TEST(Genalex, NamesByNumberTheLociTheHeaderLeavesUnnamed) {
+  const GenotypeTable t = read("2,1,1,1\nT\nSample,Pop,LocA\ns1,P,1,1,2,2\n");
+  EXPECT_EQ(t.locus_names, (std::vector<std::string>{"LocA", "L2"}));
+}
+
 TEST(Genalex, RefusesWhatDoesNotAddUp) {
   // Four samples declared, three read; a population split over two runs.
   EXPECT_EQ(error_of(kHead + "s1,North,1,1,2,2\ns2,North,1,1,2,2\nt1,South Bay,1,1,2,2\n"),
@@ -63,6 +68,9 @@ TEST(Genalex, RefusesWhatDoesNotAddUp) {
             ErrorCode::GenalexCounts);
   EXPECT_EQ(error_of(kHead + "s1,North,1,0,2,2\n"), ErrorCode::HalfMissingGenotype);
   EXPECT_EQ(error_of(kHead + "s1,North,1,1,2\n"), ErrorCode::AllelePairCount);
+  // A count of loci far beyond the sample lines sizes nothing: the first
+  // sample line refutes it.
+  EXPECT_EQ(error_of("999999999,1,1,1\nT\nID,Pop,A\ns1,P,1,1\n"), ErrorCode::AllelePairCount);
   EXPECT_EQ(error_of(kHead + "s1,North,1,x,2,2\n"), ErrorCode::NotANumber);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,6 +85,27 @@ TEST(Genepop, ErrorsCarryTheirValues) {
   EXPECT_EQ(e.details().character, 'x');
   EXPECT_EQ(e.details().field, 3);
 
+  // A field after the last locus, even after trailing blanks, is refused
+  // with the fields the line holds.
+  e = error_of("T\nL1, L2\nPOP\nS1, 0101 0202\nS2, 0101 0202 garbage!! 0303 \r\n");
+  EXPECT_EQ(e.code(), ErrorCode::GenotypeSurplus);
+  EXPECT_EQ(e.details().text, "garbage!!");
+  EXPECT_EQ(e.details().line, 5);
+  EXPECT_EQ(e.details().field, 4);
+  EXPECT_EQ(e.details().limit, 2);
+  EXPECT_EQ(e.details().count, 4);
+  // The first genotype not missing sets the width of the file's genotypes.
+  e = error_of("T\nL1, L2\nPOP\nS1, 0000 101101\nS2, 102102 1831\n");
+  EXPECT_EQ(e.code(), ErrorCode::GenotypeWidthDiffers);
+  EXPECT_EQ(e.details().text, "1831");
+  EXPECT_EQ(e.details().line, 5);
+  EXPECT_EQ(e.details().field, 3);
+  EXPECT_EQ(e.details().count, 4);
+  EXPECT_EQ(e.details().limit, 6);
+  EXPECT_EQ(e.details().value, 4);
+  EXPECT_EQ(error_of("T\nL1\nPOP\nS1, 0101\nS2, 001001\n").code(),
+            ErrorCode::GenotypeWidthDiffers);
+
   // Every empty population but the last is listed, named after the last
   // sample read before it closed.
   e = error_of("T\nL1\nPOP\nPOP\nAb c, 0101\nPOP\nPOP\nPOP\n");
@@ -152,6 +174,13 @@ TEST(DetectFormat, ByTheCommasOfTheFourthOrFirstLaterLineWithOne) {
     }
     return Error(ErrorCode::NoLoci);
   };
+  // What detection reads is handed back whole, for a reader of a stream
+  // that cannot be read twice.
+  const std::string text = "T\nL1\nL2\nL3\nPOP\r\nS1, 0101 0202 0303\r\nS2, 0101 0202 0303\n";
+  std::istringstream in(text);
+  std::string seen;
+  EXPECT_EQ(tarvo::detect_format(in, seen), GenotypeFormat::Genepop);
+  EXPECT_EQ(seen + std::string(std::istreambuf_iterator<char>(in), {}), text);
   EXPECT_EQ(refused("L1\nL2\nL3").code(), ErrorCode::TooFewLines);
   EXPECT_EQ(refused("L1\nL2\nL3").details().count, 3);
   // Commas before line 4 do not count.
