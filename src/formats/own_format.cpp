@@ -90,16 +90,20 @@ void OwnReader::header(std::string_view work, const std::string& as_read) {
   std::vector<std::string> names;
   skip_blanks(work);
   next_field(work);
-  while (work.size() > 1) {
-    const std::string a(first_field(work));
+  // The details copy the whole line: made only for a refusal.
+  const auto at_line = [&](std::string name) {
     ErrorDetails d;
     d.text = as_read;
     d.line = lineno_;
-    if (int(a.size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, std::move(d));
+    d.name = std::move(name);
+    return d;
+  };
+  while (work.size() > 1) {
+    const std::string a(first_field(work));
+    if (int(a.size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, at_line(""));
     names.push_back(a);
     next_field(work);
-    d.name = a;
-    if (work.size() <= 1) throw Error(ErrorCode::SecondLocusNameMissing, std::move(d));
+    if (work.size() <= 1) throw Error(ErrorCode::SecondLocusNameMissing, at_line(a));
     const std::string b(first_field(work));
     if (b != a) {
       ErrorDetails differ;
