@@ -61,9 +61,10 @@ struct Run {
   RunLock lock;
   Rng rng;
   std::string reading;  // input file being read
-  OpenedGenotypes opened;  // the genotype file between detection and loading
   LevelTable ladder{};  // V per level
   int stage = 1;
+  // The genotype file between format detection and loading.
+  OpenedGenotypes opened;
   // Kept across iterations.
   LoadedData data;
   std::unique_ptr<PairScorer> scorer;
@@ -125,7 +126,7 @@ void check_simulated_size(Run& run) {
 }
 
 LoadContext load_context(Run& run) {
-  return LoadContext{run.options, run.model,   run.console, run.rng,     run.stage,
+  return LoadContext{run.options, run.model,   run.console, run.rng,    run.stage,
                      run.reading, run.outputs, nullptr,     &run.opened};
 }
 

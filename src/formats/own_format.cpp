@@ -133,8 +133,7 @@ void OwnReader::separator(std::string_view work) {
   separator_seen_ = true;
 }
 
-void OwnReader::sample(std::string_view work, const std::string& name,
-                       const std::string& as_read) {
+void OwnReader::sample(std::string_view work, const std::string& name, const std::string& as_read) {
   if (!separator_seen_) {
     ErrorDetails d;
     d.count = pops_.current();

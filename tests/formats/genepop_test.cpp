@@ -103,8 +103,7 @@ TEST(Genepop, ErrorsCarryTheirValues) {
   EXPECT_EQ(e.details().count, 4);
   EXPECT_EQ(e.details().limit, 6);
   EXPECT_EQ(e.details().value, 4);
-  EXPECT_EQ(error_of("T\nL1\nPOP\nS1, 0101\nS2, 001001\n").code(),
-            ErrorCode::GenotypeWidthDiffers);
+  EXPECT_EQ(error_of("T\nL1\nPOP\nS1, 0101\nS2, 001001\n").code(), ErrorCode::GenotypeWidthDiffers);
 
   // Every empty population but the last is listed, named after the last
   // sample read before it closed.
