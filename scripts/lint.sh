@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
 
-mapfile -t sources < <(find src include tests bench -name '*.cpp' -o -name '*.h' | sort)
+mapfile -t sources < <(find src include tests bench examples -name '*.cpp' -o -name '*.h' | sort)
 clang-format --dry-run --Werror "${sources[@]}"
 echo "clang-format: clean"
 

@@ -1,27 +1,11 @@
 // Capacities of a run. Each can be raised at configure time
-// (cmake -DTARVO_PAIRS=20000 ...); the messages that report an overflow name
-// the limit and the value in force. Loci per sample, line lengths and sample
-// names have no limit: only memory bounds them.
+// (cmake -DTARVO_PAIRS=20000 ...), which writes them into tarvo/config.h; the
+// messages that report an overflow name the limit and the value in force.
+// Loci per sample, line lengths and sample names have no limit: only memory
+// bounds them.
 #pragma once
 
-#ifndef TARVO_NOA
-#define TARVO_NOA 80
-#endif
-#ifndef TARVO_ANIM
-#define TARVO_ANIM 30000
-#endif
-#ifndef TARVO_BLOCK
-#define TARVO_BLOCK 100
-#endif
-#ifndef TARVO_SOL
-#define TARVO_SOL 64
-#endif
-#ifndef TARVO_PERM
-#define TARVO_PERM 5000
-#endif
-#ifndef TARVO_PAIRS
-#define TARVO_PAIRS 6000
-#endif
+#include "tarvo/config.h"
 
 namespace tarvo {
 

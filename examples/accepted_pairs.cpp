@@ -1,0 +1,132 @@
+// Which samples come from the same animal: a GENEPOP text read from memory,
+// the match threshold calibrated on simulated data sets of unrelated
+// individuals, every pair of samples scored, and the pairs accepted at one
+// false-positive level printed with the individuals they leave.
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "tarvo/tarvo.h"
+
+namespace {
+
+// Ten cattle loci of 28 animals; three of them were sampled twice (the R
+// samples), one repeat missing a locus and one with an allele dropped.
+constexpr const char* SAMPLES = R"(Cattle, ten loci
+INRA63, INRA5, ETH225, ILSTS5, HEL5, HEL1, INRA35, ETH152, INRA23, ETH10
+POP
+AFBIBOR9503, 183183 137141 147157 190190 149149 103109 102104 191195 213215 209211
+AFBIBOR9504, 181183 141141 139157 186186 151163 105107 104104 195195 197215 207217
+AFBIBOR9505, 177183 141141 139139 194194 151165 103103 104104 195197 199199 207211
+AFBIBOR9506, 183183 141141 141147 184190 167167 103105 104104 195195 199215 211211
+AFBIBOR9507, 177183 141141 153157 184186 155165 103107 104104 191191 199215 209211
+AFBIBOR9508, 177183 137143 149157 184186 155165 103105 104104 195197 199199 209219
+AFBIBOR9509, 177181 139141 147157 184190 165167 103103 104104 195195 209209 207221
+AFBIBOR9510, 183183 139141 155157 184186 165165 103107 102104 195197 205211 209219
+AFBIBOR9511, 177183 139141 139143 182190 165165 103105 104104 191195 205209 207219
+AFBIBOR9512, 183183 141141 157159 186186 167167 103105 104104 195197 199211 207219
+AFBIBOR9513, 177177 141141 147157 184190 165165 107109 102104 191191 215215 207211
+AFBIBOR9514, 183183 143143 139157 186186 155155 101107 104120 195197 211213 215219
+AFBIBOR9515, 183183 137137 143157 000000 151157 101107 110120 191197 209213 217219
+AFBIBOR9516, 177183 137143 139157 182184 155165 101107 102104 193195 199215 207219
+AFBIBOR9517, 177183 141141 157157 186194 151155 103109 104110 195197 199215 219219
+AFBIBOR9518, 175183 139141 143157 184190 151167 107109 102104 191191 209215 207217
+AFBIBOR9519, 177183 141141 139149 186190 165167 105105 104104 191197 209215 209211
+AFBIBOR9520, 183183 139139 143157 184194 155167 107117 102104 191191 209215 207215
+AFBIBOR9521, 181183 137141 149157 186190 153155 103105 104104 195195 199199 211217
+AFBIBOR9522, 177177 141141 139139 184194 163167 101103 104104 191201 215215 207209
+AFBIBOR9523, 175177 141141 139145 190190 157165 103107 104104 191191 209213 207219
+AFBIBOR9524, 175183 139139 149157 190194 153165 103107 104110 191197 215215 207211
+AFBIBOR9525, 177183 139141 147147 184190 155157 103103 104104 191191 213215 207217
+AFBIBOR9526, 177183 137137 143145 184184 155155 107107 104110 191195 199215 217217
+AFBIBOR9527, 183183 137141 143157 000000 155155 103103 108110 191197 199215 209219
+AFBIBOR9528, 177183 141141 139149 186194 153153 103103 104104 195195 199211 209211
+AFBIBOR9529, 183183 139141 149157 186194 149165 103105 104104 195197 199211 211211
+AFBIBOR9530, 183183 139141 139157 184184 155155 103105 104104 191195 215215 211223
+AFBIBOR9506R, 183183 141141 141147 184190 000000 103105 104104 195195 199215 211211
+AFBIBOR9513R, 177177 141141 147157 184190 165165 107109 102104 191191 215215 207211
+AFBIBOR9528R, 177183 141141 139149 186194 153153 103103 104104 195195 199211 209209
+)";
+
+struct Settings {
+  double error = 0.01;  // genotyping error rate of the likelihood
+  int sets = 200;       // simulated data sets of the calibration
+  int level = 5;        // of the 50 false-positive levels, from 0
+  std::uint32_t seed = 1;
+};
+
+// What the example prints of an analysis.
+struct Analysis {
+  tarvo::GenotypeTable samples;
+  double false_positives = 0;  // V expected among the accepted pairs
+  double threshold = 0;        // LLR a pair must reach
+  std::vector<tarvo::MatchPair> accepted;
+  int individuals = 0;
+};
+
+// The analysis at one level. The seed fixes every simulation: a run gives
+// the same result on any number of threads.
+Analysis analyse(std::istream& genepop, const Settings& settings) {
+  Analysis result;
+  result.samples = tarvo::read_genepop(genepop, tarvo::GenotypeReadSettings{});
+  const tarvo::GenotypeTable& samples = result.samples;
+  const tarvo::FrequencyTable frequencies = tarvo::count_frequencies(samples);
+  const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  tarvo::Rng rng(settings.seed);
+
+  tarvo::CalibrationSettings calibration_settings;
+  calibration_settings.sets = settings.sets;
+  calibration_settings.error = settings.error;
+  calibration_settings.threads = threads;
+  const tarvo::Calibration calibration =
+      tarvo::calibrate(samples, frequencies, calibration_settings, rng);
+
+  const tarvo::PairScorer scorer(samples, frequencies, settings.error);
+  tarvo::ScanSettings scan_settings;
+  scan_settings.false_positives = calibration.false_positives;
+  scan_settings.thresholds = calibration.thresholds;
+  scan_settings.retype_error = settings.error;
+  scan_settings.threads = threads;
+  const tarvo::PairScan scan = tarvo::scan_pairs(scorer, scan_settings, rng);
+
+  // The stored pairs come highest score first: the level's matches lead.
+  const auto level = static_cast<std::size_t>(settings.level);
+  const auto matches = static_cast<std::size_t>(scan.levels[level].matches);
+  result.false_positives = calibration.false_positives[level];
+  result.threshold = calibration.thresholds[level];
+  result.accepted.assign(scan.pairs.begin(),
+                         scan.pairs.begin() + std::min(matches, scan.pairs.size()));
+  const tarvo::Clusters clusters = tarvo::cluster_pairs(result.accepted);
+  result.individuals =
+      samples.size() - static_cast<int>(clusters.samples.size()) + clusters.count();
+  return result;
+}
+
+void print(const Analysis& analysis, const Settings& settings) {
+  const auto name = [&](int sample) {
+    return analysis.samples.samples[static_cast<std::size_t>(sample)].name.c_str();
+  };
+  std::printf("Level %d: LLR above %.2f, %.3f false positives expected\n", settings.level + 1,
+              analysis.threshold, analysis.false_positives);
+  std::printf("%-14s %-14s %8s\n", "sample", "matches", "LLR");
+  for (const tarvo::MatchPair& pair : analysis.accepted)
+    std::printf("%-14s %-14s %8.2f\n", name(pair.later), name(pair.earlier), pair.llr);
+  std::printf("%d samples, %d individuals\n", analysis.samples.size(), analysis.individuals);
+}
+
+}  // namespace
+
+int main() {
+  std::istringstream genepop(SAMPLES);
+  const Settings settings;
+  try {
+    print(analyse(genepop, settings), settings);
+  } catch (const tarvo::Error& e) {
+    std::cerr << "accepted_pairs: " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
