@@ -132,7 +132,8 @@ class Tokenizer {
     }
     if (next.empty()) {
       // An empty word would read as 0, a value the user never typed.
-      console_.err(format("\n%s: Argument following option '-%c' is empty \n", progname_.c_str(), c));
+      console_.err(
+          format("\n%s: Argument following option '-%c' is empty \n", progname_.c_str(), c));
       return Value::Refused;
     }
     if (c == 's' && !is_digit(next[0])) return Value::DefaultRuns;

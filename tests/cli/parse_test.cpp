@@ -62,8 +62,7 @@ TEST(ParseOptions, EmptyNumbersAreRefused) {
     Parsed p;
     SCOPED_TRACE(letter);
     EXPECT_THROW((void)p.parse({"-1", "a", letter, ""}), Exit);
-    EXPECT_NE(p.err.str().find(std::string("Argument following option '") + letter +
-                               "' is empty"),
+    EXPECT_NE(p.err.str().find(std::string("Argument following option '") + letter + "' is empty"),
               std::string::npos);
   }
 }

@@ -108,8 +108,9 @@ void load_both(std::string_view input) {
   const std::size_t cut = input.find("\n%%\n");
   cli::MemoryFiles files{std::string(input.substr(0, cut)), ""};
   if (cut != std::string_view::npos) files.frequencies = input.substr(cut + 4);
-  load_model(input.size() % 2 ? cli::Model::AnalyseWithFrequencies : cli::Model::SimulateWithFileMasks,
-       files);
+  load_model(
+      input.size() % 2 ? cli::Model::AnalyseWithFrequencies : cli::Model::SimulateWithFileMasks,
+      files);
 }
 
 constexpr cli::Model GENOTYPE_MODELS[] = {cli::Model::Analyse, cli::Model::SimulateFromGenotypes,

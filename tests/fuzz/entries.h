@@ -60,7 +60,8 @@ struct LoadingBench {
 // for 10), the starting level, the iterations (0 to 2), composites, pairs
 // that miss left out, the mask resampling (0 to 2), a second population of
 // 20, the recaptures (0 to 9), the error rate ((digit + 1) / 200), the sets
-// of the calibration (2 to 11), a minimum population size of 3. The sizes
+// of the calibration (2 to 11), a minimum population size of 3; an option
+// the model's command line would refuse keeps its default. The sizes
 // are kept small (at most 48 samples, 32 loci, 11 sets, 4 runs) so that an
 // input runs in milliseconds; larger data ends after loading.
 void run_entry(std::string_view input);

@@ -36,31 +36,38 @@ class Knobs {
   std::string_view line_;
 };
 
+// A setting the model's command line may give; left at its default when
+// the model refuses the option.
+template <typename T>
+void give(cli::Setting<T>& setting, bool accepted, T value) {
+  if (accepted) setting = {value, true};
+}
+
 // The options the command line of the model would give: only those the
 // model accepts, with the values held small.
 cli::Options options_for(cli::Model model, const Knobs& knob) {
   const int m = cli::number(model);
-  const bool simulated = m >= 3;
-  const bool masks_allowed = m == 1 || m == 2 || m == 6;
+  const bool analysed = m <= 6, simulated = m >= 3;
   cli::Options o;
   o.genotype_file = {"in.gen", m != 4 && m != 8};
   o.frequency_file = {"in.txt", m % 2 == 0};
-  o.create_only = m >= 7;
-  o.level = {knob(1, LEVELS, 5), true};
-  o.iterations = {knob(2, 3, 1), true};
-  o.composites = knob(3, 2, 0) == 1;
-  o.leave_out_misses = knob(4, 2, 0) == 1;
-  o.mask_resampling = {knob(5, 3, 1), masks_allowed};
-  o.second_population = {20, simulated && knob(6, 2, 0) == 1};
-  if (!o.second_population.given) o.second_population.value = 0;
-  o.recaptures = {knob(7, 10, 3), simulated};
-  o.error_scaled = {50 * (knob(8, 10, 1) + 1), true};
+  o.create_only = !analysed;
+  give(o.level, analysed, knob(1, LEVELS, 5));
+  give(o.iterations, analysed, knob(2, 3, 1));
+  o.composites = analysed && knob(3, 2, 0) == 1;
+  o.leave_out_misses = analysed && knob(4, 2, 0) == 1;
+  give(o.mask_resampling, m <= 2, knob(5, 3, 1));
+  give(o.second_population, knob(6, 2, 0) == 1, 20);
+  give(o.recaptures, simulated, knob(7, 10, 3));
+  const int error = 50 * (knob(8, 10, 1) + 1);
+  give(o.error_scaled, analysed, error);
   o.retype_error_scaled = o.error_scaled;
-  o.sets = {2 + knob(9, 10, 8), true};
-  o.min_population = {3, masks_allowed && knob(10, 2, 0) == 1};
-  o.score_percent = {50 + 5 * knob(11, 11, 10), m == 3 || m == 4 || m == 7 || m == 8};
-  o.simulated_samples = {24, simulated};
-  o.runs = {RUNS, true};
+  give(o.retype_error_scaled, simulated, error);
+  give(o.sets, analysed, 2 + knob(9, 10, 8));
+  give(o.min_population, (m <= 2 || m == 6) && knob(10, 2, 0) == 1, 3);
+  give(o.score_percent, m == 3 || m == 4 || m == 7 || m == 8, 50 + 5 * knob(11, 11, 10));
+  give(o.simulated_samples, simulated, 24);
+  give(o.runs, analysed, RUNS);
   report::Console quiet(nullptr, nullptr);
   cli::complete_options(o, "tarvo", quiet);
   return o;
@@ -195,9 +202,9 @@ int simulate_errors(Run& run, LevelResult& result) {
     report::no_simulated_matches_note(stat);
     return 0;
   }
-  result.errors = simulate_standard_errors(run.data.reference, run.data.frequencies,
-                                           run.calibration, result.cells.plan,
-                                           error_settings(run, result), run.bench.rng);
+  result.errors =
+      simulate_standard_errors(run.data.reference, run.data.frequencies, run.calibration,
+                               result.cells.plan, error_settings(run, result), run.bench.rng);
   const auto level = std::size_t(z);
   run.search.record(z, result.errors.se[level],
                     result.errors.sums.recaptures.sum[level] / run.o.runs.value);
@@ -232,7 +239,8 @@ int iterate(Run& run, int z, int iteration) {
 }
 
 std::span<const MatchPair> grouped_pairs(const Run& run, const LevelResult& level) {
-  return std::span(run.scan.pairs).first(std::min(std::size_t(level.matches), run.scan.pairs.size()));
+  return std::span(run.scan.pairs)
+      .first(std::min(std::size_t(level.matches), run.scan.pairs.size()));
 }
 
 void pair_and_population_reports(Run& run, const LevelResult& level) {
