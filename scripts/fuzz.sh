@@ -11,8 +11,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] &&
-  targets=(genepop own_format frequencies load_genotypes load_frequencies load_both)
+# Every target has its corpus folder (the build makes one target per folder).
+[ ${#targets[@]} -eq 0 ] && targets=($(ls tests/fuzz/corpus))
 build=build/fuzz
 
 CXX=clang++ cmake -S . -B $build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVO_FUZZ=ON \

@@ -120,7 +120,7 @@ void check_simulated_size(Run& run) {
   // Summed wide: -H has no upper bound of its own.
   if (o.second_population.given && o.simulated_samples.given &&
       static_cast<long long>(o.simulated_samples.value) + o.second_population.value > ANIM) {
-    run.console.log_then_out(format("\n[-M NUM]+[-G NUM] must be <= %d  \n", ANIM));
+    run.console.log_then_out(format("\n[-M NUM]+[-H NUM] must be <= %d  \n", ANIM));
     stop(1);
   }
 }

@@ -198,16 +198,19 @@ bool check_values(Options& o, const std::string& progname, report::Console& c) {
     }
     o.runs.value = 100;
   }
+  // A scoring probability outside its range is refused whatever else is
+  // given: without -R, -Y 99999 or -Y 0.01 used to run.
   const int Y = o.score_percent.value;
-  if (o.score_percent.given && o.simulated_samples.given && o.recaptures.given &&
-      (Y < 50 || Y > 100)) {
+  if (o.score_percent.given && (Y < 50 || Y > 100)) {
     c.err(format("%s: Error option Y=%4.2f (Accepted range is: %4.2f..%4.2f)\n", p,
                  o.score_fraction(), 0.50, 1.00));
     ok = false;
   }
+  // The level as the user typed it: with 1000 sets the levels count from 0.
   const int z = o.level.value;
   if (z < 0 || (o.level.given && z > LEVELS - 1)) {
-    c.err(format("%s: Error option z=%d (Accepted range is: 1..%d)\n", p, z + 1, LEVELS));
+    c.err(format("%s: Error option z=%d (Accepted range is: %d..%d)\n", p, o.shown_level(z),
+                 o.shown_level(0), o.shown_level(LEVELS - 1)));
     ok = false;
   }
   return ok;

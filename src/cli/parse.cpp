@@ -1,5 +1,6 @@
 // The argument grammar: letters may be clustered (-jz 3), each value is the
-// next word, "--" ends the options, and -s may stand without its count.
+// next word, "--" ends the options (any word after it is refused as a stray
+// one), and -s may stand without its count.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -93,7 +94,12 @@ class Tokenizer {
   [[nodiscard]] bool run() {
     for (std::size_t i = 1; i < args_.size() && ok_; ++i) {
       const std::string& arg = args_[i];
-      if (arg == "--") break;
+      if (arg == "--") {
+        // Words after it used to be dropped unseen; a word the user meant
+        // as an option must not vanish from the run.
+        strays_.insert(strays_.end(), args_.begin() + std::ptrdiff_t(i) + 1, args_.end());
+        break;
+      }
       if (arg.size() < 2 || arg[0] != '-') {
         strays_.push_back(arg);
         continue;
@@ -124,7 +130,13 @@ class Tokenizer {
                           progname_.c_str(), c));
       return Value::Refused;
     }
-    if (c == 's' && (next.empty() || !is_digit(next[0]))) return Value::DefaultRuns;
+    if (next.empty()) {
+      // An empty word would read as 0, a value the user never typed.
+      console_.err(
+          format("\n%s: Argument following option '-%c' is empty \n", progname_.c_str(), c));
+      return Value::Refused;
+    }
+    if (c == 's' && !is_digit(next[0])) return Value::DefaultRuns;
     return check_number(console_, progname_, c, next) ? Value::Taken : Value::Refused;
   }
 

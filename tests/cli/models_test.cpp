@@ -48,5 +48,47 @@ TEST(CheckValues, RangesAndTheQuietDefaultOfRuns) {
   EXPECT_NE(err.str().find("Error option b=3"), std::string::npos);
 }
 
+struct Checked {
+  std::ostringstream out, err;
+  report::Console console{&out, &err};
+  bool check(std::vector<std::string> args) {
+    args.insert(args.begin(), "tarvo");
+    Options o = parse_options(args, "tarvo", console);
+    return check_values(o, "tarvo", console);
+  }
+};
+
+TEST(CheckValues, ScoringProbabilityInRangeWithOrWithoutRecaptures) {
+  for (const char* y : {"99999", "0.01", "0.49", "1.01"}) {
+    for (const bool recaptures : {false, true}) {
+      SCOPED_TRACE(std::string(y) + (recaptures ? " with -R" : ""));
+      std::vector<std::string> args = {"-1", "a", "-M", "60", "-Y", y};
+      if (recaptures) args.insert(args.end(), {"-R", "5"});
+      Checked c;
+      EXPECT_FALSE(c.check(args));
+      EXPECT_NE(c.err.str().find("(Accepted range is: 0.50..1.00)"), std::string::npos);
+    }
+  }
+  Checked c;
+  EXPECT_TRUE(c.check({"-1", "a", "-M", "60", "-T", "0.5", "-p"}));
+  EXPECT_TRUE(c.check({"-2", "f", "-M", "60", "-Y", "1"}));
+}
+
+// Levels are numbered from 0 with 1000 sets: the message gives the number
+// typed and the range in that numbering.
+TEST(CheckValues, LevelOutOfRangeAsTyped) {
+  Checked thousand;
+  EXPECT_FALSE(thousand.check({"-1", "a", "-n", "1000", "-z", "50"}));
+  EXPECT_EQ(thousand.err.str(), "tarvo: Error option z=50 (Accepted range is: 0..49)\n");
+  EXPECT_TRUE(thousand.check({"-1", "a", "-n", "1000", "-z", "0"}));
+  Checked usual;
+  EXPECT_FALSE(usual.check({"-1", "a", "-z", "0"}));
+  EXPECT_FALSE(usual.check({"-1", "a", "-z", "51"}));
+  EXPECT_EQ(usual.err.str(),
+            "tarvo: Error option z=0 (Accepted range is: 1..50)\n"
+            "tarvo: Error option z=51 (Accepted range is: 1..50)\n");
+  EXPECT_TRUE(usual.check({"-1", "a", "-z", "50"}));
+}
+
 }  // namespace
 }  // namespace tarvo::cli

@@ -47,11 +47,24 @@ TEST(ParseOptions, CountlessRunsTakeTheDefault) {
   EXPECT_TRUE(o.composites);
 }
 
-TEST(ParseOptions, DoubleDashEndsTheOptions) {
+TEST(ParseOptions, WordsAfterDoubleDashAreRefusedAsStrays) {
+  Parsed bare;
+  EXPECT_TRUE(bare.parse({"-1", "a", "--"}).genotype_file.given);
   Parsed p;
-  const Options o = p.parse({"-1", "a", "--", "-q", "stray"});
-  EXPECT_TRUE(o.genotype_file.given);
-  EXPECT_TRUE(p.err.str().empty());
+  EXPECT_THROW((void)p.parse({"-1", "a", "--", "-q", "stray"}), Exit);
+  EXPECT_NE(p.err.str().find("Unknown option parameter: \"-q\""), std::string::npos);
+  EXPECT_NE(p.err.str().find("Unknown option parameter: \"stray\""), std::string::npos);
+}
+
+// An empty word must not read as 0 (which -c, -b and -r accept).
+TEST(ParseOptions, EmptyNumbersAreRefused) {
+  for (const char* letter : {"-c", "-r", "-b", "-R", "-s", "-e", "-Y", "-z", "-n"}) {
+    Parsed p;
+    SCOPED_TRACE(letter);
+    EXPECT_THROW((void)p.parse({"-1", "a", letter, ""}), Exit);
+    EXPECT_NE(p.err.str().find(std::string("Argument following option '") + letter + "' is empty"),
+              std::string::npos);
+  }
 }
 
 TEST(ParseOptions, SetsOfAThousandCountLevelsFromZero) {

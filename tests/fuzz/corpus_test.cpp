@@ -7,15 +7,23 @@
 
 namespace {
 
+const e2e::fs::path kCorpus = e2e::source_path("tests/fuzz/corpus");
+
 TEST(FuzzCorpus, EveryInputIsReadOrRefused) {
   for (const tarvo::fuzz::Target& target : tarvo::fuzz::TARGETS) {
-    const auto dir = e2e::source_path("tests/fuzz/corpus") / target.name;
+    const auto dir = kCorpus / target.name;
     ASSERT_TRUE(e2e::fs::is_directory(dir)) << dir;
     for (const auto& file : e2e::fs::directory_iterator(dir)) {
       SCOPED_TRACE(file.path().string());
       target.entry(e2e::read_file(file.path()));
     }
   }
+}
+
+// The build makes one fuzz target per corpus folder.
+TEST(FuzzCorpus, EveryFolderHasItsTarget) {
+  for (const auto& dir : e2e::fs::directory_iterator(kCorpus))
+    EXPECT_NE(tarvo::fuzz::find_target(dir.path().filename().string()), nullptr) << dir.path();
 }
 
 }  // namespace

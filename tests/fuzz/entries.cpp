@@ -2,7 +2,9 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "cli/help.h"
 #include "cli/loading.h"
 #include "cli/messages.h"
 #include "tarvo/error.h"
@@ -31,9 +33,33 @@ void detect_then_read(std::string_view input, GenotypeFormat format) {
   refusals_caught([&] { (void)read_genotypes(second, format, settings); });
 }
 
-// The loading stage of one model as the command line would set it up, its
-// messages written (to nowhere) so that they are exercised too.
-void load(cli::Model model, const cli::MemoryFiles& files) {
+}  // namespace
+
+bool load(cli::Options& o, cli::Model model, const cli::MemoryFiles& files, LoadingBench& bench,
+          cli::LoadedData& data) {
+  const cli::LoadContext context{o,           model,         bench.console, bench.rng,
+                                 bench.stage, bench.reading, bench.outputs, &files};
+  try {
+    if (o.genotype_file.given) {
+      const GenotypeFormat format = cli::detect_genotype_format(context);
+      o.own_format = format == GenotypeFormat::Own;
+      o.genalex_format = format == GenotypeFormat::Genalex;
+    }
+    data = cli::load_data(context);
+    return true;
+  } catch (const Error& e) {
+    cli::MessageContext messages;
+    messages.file = bench.reading;
+    (void)cli::report_error(e, messages, bench.console);
+  } catch (const cli::Exit&) {
+  }
+  return false;
+}
+
+namespace {
+
+// The loading stage of one model as the command line would set it up.
+void load_model(cli::Model model, const cli::MemoryFiles& files) {
   cli::Options o;
   const int m = cli::number(model);
   o.genotype_file = {"in.gen", m != 4};
@@ -41,23 +67,39 @@ void load(cli::Model model, const cli::MemoryFiles& files) {
   o.simulated_samples = {20, m >= 3};
   o.recaptures = {3, m >= 3};
   o.score_percent = {50, m == 3 || m == 4};
-  report::Console console(nullptr, nullptr);
-  Rng rng(1);
-  int stage = 2;
-  std::string reading;
-  cli::OutputSet outputs;  // kept in memory, never written
-  const cli::LoadContext context{o, model, console, rng, stage, reading, outputs, &files};
+  LoadingBench bench;
+  cli::LoadedData data;
+  (void)load(o, model, files, bench, data);
+}
+
+// The words of a command line, NUL-separated as the system hands them over;
+// the first is the program path.
+void command_line(std::string_view input) {
+  std::vector<std::string> args;
+  std::size_t start = 0;
+  while (args.size() < 200) {
+    const std::size_t end = input.find('\0', start);
+    args.emplace_back(input.substr(start, end - start));
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  if (args[0].empty()) args[0] = "tarvo";
+  std::ostringstream out;
+  report::Console console(&out, &out);
+  const std::string& progname = args[0];
+  if (cli::info_request(args) != cli::InfoRequest::None) {
+    out << cli::help_text(progname) << cli::version_text();
+    return;
+  }
   try {
-    if (o.genotype_file.given) {
-      const GenotypeFormat format = cli::detect_genotype_format(context);
-      o.own_format = format == GenotypeFormat::Own;
-      o.genalex_format = format == GenotypeFormat::Genalex;
+    cli::Options o = cli::parse_options(args, progname, console);
+    const cli::Model model = cli::select_model(o, console);
+    if (model == cli::Model::None || !cli::check_values(o, progname, console)) {
+      cli::usage(progname, console);
+      return;
     }
-    (void)cli::load_data(context);
-  } catch (const Error& e) {
-    cli::MessageContext messages;
-    messages.file = reading;
-    (void)cli::report_error(e, messages, console);
+    cli::complete_options(o, progname, console);
+    cli::list_options(out, o, o.seed.value);
   } catch (const cli::Exit&) {
   }
 }
@@ -66,18 +108,18 @@ void load_both(std::string_view input) {
   const std::size_t cut = input.find("\n%%\n");
   cli::MemoryFiles files{std::string(input.substr(0, cut)), ""};
   if (cut != std::string_view::npos) files.frequencies = input.substr(cut + 4);
-  load(input.size() % 2 ? cli::Model::AnalyseWithFrequencies : cli::Model::SimulateWithFileMasks,
-       files);
+  load_model(
+      input.size() % 2 ? cli::Model::AnalyseWithFrequencies : cli::Model::SimulateWithFileMasks,
+      files);
 }
 
 constexpr cli::Model GENOTYPE_MODELS[] = {cli::Model::Analyse, cli::Model::SimulateFromGenotypes,
                                           cli::Model::SimulateWithOwnMasks};
 
-}  // namespace
-
-const std::array<Target, 6> TARGETS = {
+constexpr Target ALL_TARGETS[] = {
     Target{"genepop", [](std::string_view in) { detect_then_read(in, GenotypeFormat::Genepop); }},
     Target{"own_format", [](std::string_view in) { detect_then_read(in, GenotypeFormat::Own); }},
+    Target{"genalex", [](std::string_view in) { detect_then_read(in, GenotypeFormat::Genalex); }},
     Target{"frequencies",
            [](std::string_view in) {
              std::istringstream stream{std::string(in)};
@@ -85,12 +127,24 @@ const std::array<Target, 6> TARGETS = {
            }},
     Target{"load_genotypes",
            [](std::string_view in) {
-             load(GENOTYPE_MODELS[in.size() % 3], cli::MemoryFiles{std::string(in), ""});
+             load_model(GENOTYPE_MODELS[in.size() % 3], cli::MemoryFiles{std::string(in), ""});
            }},
     Target{"load_frequencies",
            [](std::string_view in) {
-             load(cli::Model::SimulateFromFrequencies, cli::MemoryFiles{"", std::string(in)});
+             load_model(cli::Model::SimulateFromFrequencies, cli::MemoryFiles{"", std::string(in)});
            }},
-    Target{"load_both", load_both}};
+    Target{"load_both", load_both},
+    Target{"options", command_line},
+    Target{"run", run_entry}};
+
+}  // namespace
+
+const std::span<const Target> TARGETS = ALL_TARGETS;
+
+const Target* find_target(std::string_view name) {
+  for (const Target& target : TARGETS)
+    if (name == target.name) return &target;
+  return nullptr;
+}
 
 }  // namespace tarvo::fuzz
