@@ -83,6 +83,27 @@ TEST(Replacement, AnEarlierFileThatCannotBePutBackIsKeptAndNamed) {
   EXPECT_EQ(now, earlier.files);
 }
 
+// Without earlier files, putting back means removing the new ones.
+TEST(Replacement, ARenameFailingInAFirstRunRemovesTheNewReports) {
+  const path dir = e2e::scratch_dir("first_run");
+  e2e::fs::copy_file(e2e::source_path("tests/e2e/inputs/one_pop.gen"), dir / "one_pop.gen");
+  e2e::Result r = e2e::run_tarvo(dir, kAnalysis + " -r 6", faults("TARVO_FAIL_RENAME=3"));
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(after_failure(dir, "no report was replaced").size(), 1u);  // the input
+  // The second one replaced cannot be removed again.
+  r = e2e::run_tarvo(dir, kAnalysis + " -r 6",
+                     faults("TARVO_FAIL_RENAME=3 TARVO_FAIL_UNLINK=TARVO_freq.txt"));
+  EXPECT_EQ(r.status, 255);
+  EXPECT_NE(r.err.find("The new <TARVO_freq.txt> could not be removed (Input/output error): "
+                       "there was none before\n"),
+            npos)
+      << r.err;
+  Files now = after_failure(dir, "some reports were replaced, see above");
+  EXPECT_EQ(now.count("TARVO_freq.txt"), 1u);
+  EXPECT_EQ(now.size(), 2u);
+  e2e::fs::remove_all(dir);
+}
+
 TEST(Replacement, CopiesKeepTheEarlierFilesWhereNoHardLinkCanBeMade) {
   const EarlierRun earlier("copies", kAnalysis + " -r 5");
   const path pair = earlier.dir / "TARVO_pair.txt";
@@ -98,6 +119,15 @@ TEST(Replacement, CopiesKeepTheEarlierFilesWhereNoHardLinkCanBeMade) {
   EXPECT_EQ(after_failure(earlier.dir, "no report was replaced"), earlier.files);
   EXPECT_EQ(e2e::fs::status(pair).permissions() & e2e::fs::perms::all,
             e2e::fs::perms::owner_read | e2e::fs::perms::owner_write | e2e::fs::perms::group_read);
+  // A file system that refuses the second name for another reason: nothing
+  // is replaced, and the first second name is removed.
+  const e2e::Result broken =
+      e2e::run_tarvo(earlier.dir, kAnalysis + " -r 6", faults("TARVO_BREAK_LINK=2"));
+  EXPECT_EQ(broken.status, 255);
+  EXPECT_NE(broken.err.find("Cannot back up output file <TARVO_freq.txt>: Input/output error\n"),
+            npos)
+      << broken.err;
+  EXPECT_EQ(after_failure(earlier.dir, "no report was replaced"), earlier.files);
 }
 
 // Every new file, the running log, then the folder: a sync that fails

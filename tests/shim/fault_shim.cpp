@@ -3,6 +3,9 @@
 //   TARVO_FAIL_RENAME=3,4   the 3rd and 4th rename() fail with EIO
 //   TARVO_FAIL_FSYNC=2      the 2nd fsync() fails with EIO
 //   TARVO_FAIL_LINK=1       the 1st link() fails with EXDEV (a file of its own mount)
+//   TARVO_BREAK_LINK=2      the 2nd link() fails with EIO
+//   TARVO_FAIL_UNLINK=_pair.txt
+//                           unlink() of a name that ends so fails with EIO
 //   TARVO_FAIL_WRITE_TO=_log.txt
 //                           every write() to a file whose name ends so fails with ENOSPC
 #include <dlfcn.h>
@@ -65,11 +68,22 @@ int fsync(int fd) {
 }
 
 int link(const char* from, const char* to) {
-  if (listed("TARVO_FAIL_LINK", ++links)) {
-    errno = EXDEV;
+  const long n = ++links;
+  if (listed("TARVO_FAIL_LINK", n) || listed("TARVO_BREAK_LINK", n)) {
+    errno = listed("TARVO_FAIL_LINK", n) ? EXDEV : EIO;
     return -1;
   }
   return next<int (*)(const char*, const char*)>("link")(from, to);
+}
+
+int unlink(const char* name) {
+  const char* suffix = std::getenv("TARVO_FAIL_UNLINK");
+  const std::size_t s = suffix ? std::strlen(suffix) : 0, p = std::strlen(name);
+  if (suffix != nullptr && p >= s && std::strcmp(name + p - s, suffix) == 0) {
+    errno = EIO;
+    return -1;
+  }
+  return next<int (*)(const char*)>("unlink")(name);
 }
 
 ssize_t write(int fd, const void* data, size_t size) {
