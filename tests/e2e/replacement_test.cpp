@@ -240,8 +240,10 @@ TEST(Replacement, RunningOutOfMemoryIsAnInputErrorThatReplacesNothing) {
   const e2e::Result r =
       e2e::run_tarvo(earlier.dir, "-1 huge.gen -n 100 -c 0 -j -r 6", "ulimit -v 100000 && ");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(std::regex_search(r.err, std::regex("Out of memory while reading the input "
-                                                  "<huge.gen>|Cannot allocate memory")))
+  // Where memory runs out depends on how the reader holds a line.
+  EXPECT_TRUE(std::regex_search(
+      r.err, std::regex("^Out of memory while [a-z ]+(<huge.gen>)?: the input is too large for "
+                        "the memory this run may use\n$|Cannot allocate memory")))
       << r.err;
   Files now = files_in(earlier.dir);
   now.erase("huge.gen");

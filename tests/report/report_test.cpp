@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cmath>
 #include <sstream>
 
@@ -61,29 +60,6 @@ TEST(Report, ConsoleOrderAndFlush) {
   EXPECT_EQ(record, "ObO!LcOcO!OdO!LdEeE!Lf");
 }
 
-// A stream whose writes fail as on a full device.
-class FullDevice : public std::streambuf {
- protected:
-  int overflow(int) override {
-    errno = ENOSPC;
-    return traits_type::eof();
-  }
-};
-
-TEST(Report, ConsoleKeepsTheFirstFailureOfStandardOutput) {
-  FullDevice full;
-  std::ostream out(&full);
-  std::ostringstream err;
-  Console console(&out, &err);
-  console.out("a");
-  EXPECT_EQ(console.out_error(), ENOSPC);
-  errno = 0;
-  console.out_then_log("b");
-  EXPECT_EQ(console.out_error(), ENOSPC);
-  console.err("c");
-  EXPECT_EQ(err.str(), "c");
-}
-
 TEST(Report, ShownNamesAreCutAtACharacterBoundary) {
   const std::string hundred(SHOWN_NAME, 'n');
   EXPECT_EQ(shown_name(hundred), hundred);
@@ -92,10 +68,6 @@ TEST(Report, ShownNamesAreCutAtACharacterBoundary) {
   std::string accents;
   for (int k = 0; k < 60; ++k) accents += "\xC3\xA9";
   EXPECT_EQ(shown_name(accents), accents.substr(0, 96) + "...");
-  // The column grows to the name as shown, not as read.
-  const std::vector<std::string> names{"short", std::string(100'000, 'x')};
-  EXPECT_EQ(column_growth(names, 10, [](const std::string& n) { return std::string_view(n); }),
-            int(SHOWN_NAME) - 10);
 }
 
 TEST(Report, Table2ShowsNanForUndefinedError) {
