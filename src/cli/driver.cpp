@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 
 #include "cli/help.h"
 #include "cli/loading.h"
@@ -61,7 +64,10 @@ struct Run {
   RunLock lock;
   Rng rng;
   std::string reading;  // input file being read
-  LevelTable ladder{};  // V per level
+  // What the run is doing, for a failure that can come anywhere.
+  const char* doing = "reading the command line";
+  bool output_failure_told = false;  // standard output
+  LevelTable ladder{};               // V per level
   int stage = 1;
   // The genotype file between format detection and loading.
   OpenedGenotypes opened;
@@ -183,6 +189,7 @@ void reference_scan(Run& run) {
   settings.retype_error = o.retype_error();
   settings.count_mismatches = true;
   settings.threads = run.threads;
+  run.doing = "scanning the reference pairs";
   run.scan = scan_pairs(*run.scorer, settings, run.rng);
   if (run.scan.pairs_full())
     run.console.log_then_out(format(
@@ -200,7 +207,9 @@ bool first_iteration(Run& run) {
   if (run.console.log_stream()) list_options(*run.console.log_stream(), o, run.seed);
   check_simulated_size(run);
   stage_text(run, format("STAGE %2d: ", run.stage));
+  run.doing = "reading the input";
   run.data = load_data(load_context(run));
+  run.doing = "writing the input reports";
   input_reports(run);
   // The inputs are read and checked: from here on the log is written as the
   // run goes.
@@ -217,6 +226,7 @@ bool first_iteration(Run& run) {
   settings.resample_reference_masks = o.genotype_file.given;
   settings.score_percent = o.score_percent.value;
   settings.threads = run.threads;
+  run.doing = "finding the false positive distribution";
   run.calibration = calibrate(run.data.reference, run.data.frequencies, settings, run.rng,
                               [&run] { run.console.out("."); });
   stage_file_line(run, "Append resample estimates from reference data.", Output::Stat, "\n\n",
@@ -230,6 +240,7 @@ bool first_iteration(Run& run) {
 void estimate_cells_stage(Run& run, int z, int iteration, int matches) {
   const Options& o = run.options;
   const std::size_t level = std::size_t(z);
+  run.doing = "estimating the recaptures";
   run.cells = CellEstimates{};
   if (matches != 0) {
     // Matches beyond the stored ones were counted but never recorded.
@@ -268,7 +279,7 @@ StandardErrorObserver progress(Run& run, int iteration) {
   };
   observer.on_row = [&run](const PlantedRow& row) {
     const auto name = [&run](int p) {
-      return run.data.reference.populations[std::size_t(p)].name.c_str();
+      return report::shown_name(run.data.reference.populations[std::size_t(p)].name);
     };
     const int a = row.cell.later, b = row.cell.earlier;
     if (row.recaptures < 0 && row.plan_rows == 1)
@@ -279,14 +290,14 @@ StandardErrorObserver progress(Run& run, int iteration) {
       run.console.log_then_out(
           format("    No matches found:   Recap estimate is %d "
                  "parent-offspring pairs in populations %d (%s) and %d (%s)\n",
-                 row.recaptures, a + 1, name(a), b + 1, name(b)));
+                 row.recaptures, a + 1, name(a).c_str(), b + 1, name(b).c_str()));
     else if (row.plan_rows == 1)
       run.console.log_then_out(
           format("  (Simulating %3d recaptures) %5.2f", row.recaptures, row.expected));
     else
       run.console.log_then_out(
           format("\n             (Simulating %3d recaptures in populations %2d '%s' and %d '%s')",
-                 row.recaptures, a + 1, name(a), b + 1, name(b)));
+                 row.recaptures, a + 1, name(a).c_str(), b + 1, name(b).c_str()));
   };
   observer.on_pairs_full = [&run] {
     run.console.log_then_out(format(
@@ -345,6 +356,7 @@ int simulate_errors(Run& run, int z, int iteration) {
     run.file(Output::Stat) << "   There were no matches \n";
     return 0;
   }
+  run.doing = "simulating the standard errors";
   run.errors = simulate_standard_errors(run.data.reference, run.data.frequencies, run.calibration,
                                         run.cells.plan, error_settings(run, z), run.rng,
                                         progress(run, iteration));
@@ -730,20 +742,37 @@ Search search_levels(Run& run, int z0) {
   return next == level ? Search::Converged : Search::RanOut;
 }
 
+// A standard output that cannot be written (a full device, a closed pipe)
+// fails the run as any output does, once the reports are written; told once.
+bool standard_output_failed(Run& run) {
+  const int error = run.console.out_error();
+  if (error == 0) return false;
+  if (!run.output_failure_told) {
+    const std::string text = format("Cannot write standard output: %s\n", std::strerror(error));
+    run.console.err(text);
+    run.console.log(text);
+    run.output_failure_told = true;
+  }
+  return true;
+}
+
 // The reports are written, and renamed over those of any earlier run, only
 // when the log is sound too.
 void complete(Run& run, Search search, Clock::time_point start) {
   const Options& o = run.options;
   const LevelResult* level = nullptr;
+  run.doing = "writing the reports";
   if (!o.create_only) {
     level = &run.results.at(final_level(run));
     search_outcome_note(run, search, level->level);
     final_level_outputs(run, *level);
   }
   run.log.go_live(o.output(Output::Log), run.console);
-  run.outputs.commit(o.output(Output::Log), run.console, [&run] { run.log.check(run.console); });
+  run.outputs.commit(o.output(Output::Log), run.log.running(), run.console,
+                     [&run] { run.log.check(run.console); });
   if (!o.create_only) finish(run, start);
   summary(run, level, search);
+  if (standard_output_failed(run)) stop(255);
   run.log.close(run.console);
 }
 
@@ -770,12 +799,43 @@ int drive(Run& run, const std::vector<std::string>& args) {
   run.threads = o.threads.given ? o.threads.value : usable_cores();
   run.seed = o.seed.given ? std::uint32_t(o.seed.value) : std::uint32_t(std::time(nullptr));
   run.rng.seed_with(run.seed);
+  run.doing = "checking the output files";
   claim_outputs(run);
   start_outputs(run);
+  run.doing = "reading the input";
   if (o.genotype_file.given) detect_layout(run);
   run.ladder = false_positive_ladder(o.sets.value);
   complete(run, search_levels(run, o.level.value), start);
   return 0;
+}
+
+// What the run was doing, with the input file when it was reading one.
+std::string stage_of(const Run& run) {
+  if (run.reading.empty()) return run.doing;
+  return std::string(run.doing) + " <" + run.reading + ">";
+}
+
+// Memory runs out on an input too large for the machine (or for the limit
+// the run was given): said with the stage, as an input error. Telling it
+// may itself need memory; what is left then is a fixed line.
+int out_of_memory(Run& run) {
+  try {
+    const std::string text =
+        format("Out of memory while %s: the input is too large for the memory this run may use\n",
+               stage_of(run).c_str());
+    run.console.err(text);
+    run.console.log(text);
+  } catch (const std::exception&) {
+    run.console.err("Out of memory\n");
+  }
+  return 1;
+}
+
+int internal_error(Run& run, const std::exception& e) {
+  const std::string text = format("Internal error while %s: %s\n", stage_of(run).c_str(), e.what());
+  run.console.err(text);
+  run.console.log(text);
+  return 255;
 }
 
 MessageContext message_context(const Run& run) {
@@ -804,9 +864,24 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     status = e.status;
   } catch (const Error& e) {
     status = report_error(e, message_context(*run), run->console);
+  } catch (const std::bad_alloc&) {
+    status = out_of_memory(*run);
+  } catch (const std::length_error&) {
+    status = out_of_memory(*run);
+  } catch (const std::exception& e) {
+    status = internal_error(*run, e);
   }
-  if (status != 0) run->log.mark_failed(status, run->console);
   out.flush();
+  if (standard_output_failed(*run) && status == 0) status = 255;
+  const Replaced replaced = run->outputs.replaced();
+  if (status != 0) {
+    run->log.mark_failed(status, replaced, run->console);
+    // The log may not hold it: standard error says it too.
+    if (replaced != Replaced::None) {
+      const std::string line = failed_run_line(status, replaced);
+      run->console.err(line.substr(line.find('*')));
+    }
+  }
   err.flush();
   return status;
 }

@@ -1,5 +1,6 @@
 // The console, the underscore rules and the header every report file starts
 // with.
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 
@@ -39,23 +40,30 @@ void rule(std::ostream& out, int width, const char* end) {
 
 namespace {
 
-void write_flushed(std::ostream* stream, const std::string& text) {
-  if (stream == nullptr) return;
+// 0, or the errno of the write that failed (EIO when the stream had failed
+// in a write made around the console).
+int write_flushed(std::ostream* stream, const std::string& text) {
+  if (stream == nullptr) return 0;
+  if (!*stream) return EIO;
+  errno = 0;
   *stream << text;
   stream->flush();
+  if (*stream) return 0;
+  return errno != 0 ? errno : EIO;
 }
 
 }  // namespace
 
 void Console::out(const std::string& text) {
-  write_flushed(out_, text);
+  const int error = write_flushed(out_, text);
+  if (out_error_ == 0) out_error_ = error;
 }
 
 void Console::err(const std::string& text) {
-  write_flushed(err_, text);
+  (void)write_flushed(err_, text);
 }
 
-// The log is a file read after the run: it is not flushed per message.
+// The run log's stream flushes every write itself.
 void Console::log(const std::string& text) {
   if (log_ != nullptr) *log_ << text;
 }
@@ -68,6 +76,15 @@ void Console::log_then_out(const std::string& text) {
 void Console::out_then_log(const std::string& text) {
   out(text);
   log(text);
+}
+
+std::string shown_name(std::string_view name) {
+  if (name.size() <= SHOWN_NAME) return std::string(name);
+  constexpr std::string_view MORE = "...";
+  std::size_t cut = SHOWN_NAME - MORE.size();
+  // Not inside a UTF-8 sequence: back to the byte that starts it.
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(name.substr(0, cut)) + std::string(MORE);
 }
 
 int shown_level(int index, int sets) {

@@ -16,7 +16,8 @@ T entry_or_zero(const std::vector<T>& values, int j) {
 // Writes one locus; returns false when the locus held only missing values.
 // extra: characters the name column grows by.
 bool write_locus(std::ostream& out, const LocusFrequencies& locus, int number, int extra) {
-  const char* name = locus.name.c_str();
+  const std::string shown = shown_name(locus.name);
+  const char* name = shown.c_str();
   const int width = NAME_COLUMN + extra;
   const int entries = locus.size();
   bool only_missing = false;
@@ -25,13 +26,13 @@ bool write_locus(std::ostream& out, const LocusFrequencies& locus, int number, i
       << "    loci          loci      allele     allele     allele  allele       cumulative'n  \n";
   out << grown
       << "    name          number    name       number     count   frequency    frequency\n\n";
-  int shown = 0;
+  int listed = 0;
   for (int j = 0; j < entries; ++j) {
     const int count = entry_or_zero(locus.counts, j);
     if (locus.alleles[std::size_t(j)] != 0) {
-      ++shown;
+      ++listed;
       out << format("%*s  %10d %10d %10d", width, name, number, locus.alleles[std::size_t(j)],
-                    shown);
+                    listed);
       out << format("%10d  %10.5f   %10.5f ", count, entry_or_zero(locus.freqs, j),
                     entry_or_zero(locus.cumulative, j));
     } else {

@@ -68,7 +68,8 @@ void population_names(std::ostream& out, const GenotypeTable& table) {
   out << "__________________________\n";
   const int n = std::min(static_cast<int>(table.populations.size()), BLOCK);
   for (int i = 0; i < n; ++i)
-    out << format("%5d      %s\n", i + 1, table.populations[std::size_t(i)].name.c_str());
+    out << format("%5d      %s\n", i + 1,
+                  shown_name(table.populations[std::size_t(i)].name).c_str());
   out << "__________________________\n\n";
 }
 

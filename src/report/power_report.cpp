@@ -66,7 +66,7 @@ void power_summary(std::ostream& out, const std::vector<PanelPower>& panels,
                 "PIDsib < 0.001", "PIDsib all loci", "PID all loci");
   for (const PanelPower& panel : panels) {
     const LocusPower* last = last_rank(panel);
-    const std::string name = panel.population < 0 ? "all samples" : panel.name;
+    const std::string name = panel.population < 0 ? "all samples" : shown_name(panel.name);
     out << format("%-20s %5zu %15s %15s %16s %16s\n", name.c_str(), panel.loci.size(),
                   needed(panel, 0.01).c_str(), needed(panel, 0.001).c_str(),
                   last ? format("%.4e", last->cumulative_pid_sib).c_str() : "-",

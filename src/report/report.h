@@ -29,7 +29,8 @@ namespace tarvo::report {
 void rule(std::ostream& out, int width, const char* end = "\n");
 
 // Standard output, standard error and the run log (absent until opened).
-// Standard output and standard error are flushed after every message.
+// Standard output and standard error are flushed after every message; the
+// first failure of standard output is kept (its errno) for the run to tell.
 class Console {
  public:
   Console(std::ostream* out, std::ostream* err) : out_(out), err_(err) {}
@@ -41,9 +42,11 @@ class Console {
   void log(const std::string& text);
   void log_then_out(const std::string& text);  // the log first, then standard output
   void out_then_log(const std::string& text);  // standard output first, then the log
+  [[nodiscard]] int out_error() const { return out_error_; }
 
  private:
   std::ostream* out_;
+  int out_error_ = 0;
   std::ostream* err_;
   std::ostream* log_ = nullptr;
 };
@@ -140,15 +143,21 @@ struct PairReportInput {
 void pair_report(std::ostream& out, const PairReportInput& input);
 
 // Names of up to SHORT_NAME characters keep the report layouts as they have
-// always been; a longer name widens its column to the longest name, so the
-// rows stay aligned and the name is shown whole.
+// always been; a longer name widens its column to the longest name shown, so
+// the rows stay aligned.
 inline constexpr int SHORT_NAME = 20;
+// A row of a text report shows at most SHOWN_NAME characters of a name, so
+// that one long name cannot widen every row of a report by its length: a
+// longer name is cut at a character boundary and ends in "...". The
+// tab-separated tables keep every name whole.
+inline constexpr std::size_t SHOWN_NAME = 100;
+[[nodiscard]] std::string shown_name(std::string_view name);
 // Characters a column of the given width must grow by to hold the longest of
-// names, or 0 when none is longer than SHORT_NAME.
+// names as shown, or 0 when none is longer than SHORT_NAME.
 template <typename Names, typename Name>
 [[nodiscard]] int column_growth(const Names& names, int width, Name name_of) {
   std::size_t longest = 0;
-  for (const auto& n : names) longest = std::max(longest, name_of(n).size());
+  for (const auto& n : names) longest = std::max(longest, std::min(name_of(n).size(), SHOWN_NAME));
   return longest > std::size_t(SHORT_NAME) ? int(longest) - width : 0;
 }
 

@@ -41,10 +41,12 @@ struct Result {
 };
 
 // Runs the program as "tarvo" (found on PATH, so its name in the reports is
-// the bare name) with the given arguments inside dir.
-inline Result run_tarvo(const fs::path& dir, const std::string& args) {
+// the bare name) with the given arguments inside dir. `setup` comes first in
+// the shell command: "ulimit -v N && " or environment assignments.
+inline Result run_tarvo(const fs::path& dir, const std::string& args,
+                        const std::string& setup = "") {
   const fs::path exe_dir = fs::path(TARVO_EXE).parent_path();
-  const std::string cmd = "cd '" + dir.string() + "' && PATH='" + exe_dir.string() +
+  const std::string cmd = "cd '" + dir.string() + "' && " + setup + "PATH='" + exe_dir.string() +
                           "':\"$PATH\" tarvo " + args + " > stdout.out 2> stderr.out";
   int rc = std::system(cmd.c_str());
   Result r;

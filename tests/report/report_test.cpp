@@ -60,6 +60,16 @@ TEST(Report, ConsoleOrderAndFlush) {
   EXPECT_EQ(record, "ObO!LcOcO!OdO!LdEeE!Lf");
 }
 
+TEST(Report, ShownNamesAreCutAtACharacterBoundary) {
+  const std::string hundred(SHOWN_NAME, 'n');
+  EXPECT_EQ(shown_name(hundred), hundred);
+  EXPECT_EQ(shown_name(hundred + "m"), hundred.substr(0, SHOWN_NAME - 3) + "...");
+  // Two-byte characters: byte 97 is the second of one, which is dropped whole.
+  std::string accents;
+  for (int k = 0; k < 60; ++k) accents += "\xC3\xA9";
+  EXPECT_EQ(shown_name(accents), accents.substr(0, 96) + "...");
+}
+
 TEST(Report, Table2ShowsNanForUndefinedError) {
   StandardErrors errors;
   errors.se.fill(0.5);
