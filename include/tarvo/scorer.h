@@ -37,6 +37,29 @@ class PairScorer {
   // samples, each product in locus order. Only for tables without alleles
   // absent from the frequencies (simulated sets).
   void products(int i, int first, int count, double* out) const;
+  // Row i against samples first..first+count-1 in vector lanes, for the
+  // block scans: the products of the pair scores and of the error-free
+  // self-comparisons of the earlier and of the later sample over the loci
+  // each pair shares (1 for pairs sharing none). Same restriction as
+  // products.
+  void row_products(int i, int first, int count, double* pairs, double* earlier,
+                    double* later) const;
+  // Whether every scored allele is in the frequencies.
+  [[nodiscard]] bool alleles_known() const;
+
+  // A retyping error of a self-comparison copy, by the outputs drawn for it.
+  struct Retyping {
+    int locus = 0;  // among the loci compared, counted from 0
+    int copy = 0;   // 0 or 1
+    std::uint32_t coin = 0;
+    std::uint32_t allele = 0;
+  };
+  // Product of the self-comparison of sample s over the loci it shares with
+  // sample other, given its retyping errors in draw order; what self_score
+  // takes the log of when it draws them.
+  [[nodiscard]] double retyped_self_product(int s, int other, const Retyping* errors,
+                                            int count) const;
+
   // ln of a product, or FLOOR_LLR below the floor.
   [[nodiscard]] static double score_of_product(double product);
 
@@ -56,6 +79,7 @@ class PairScorer {
   std::vector<std::uint8_t> index_;
   std::vector<std::uint8_t> unknown_;   // sample holds an allele the frequencies lack
   std::vector<std::uint16_t> columns_;  // codes locus by locus, ABSENT off a sample's loci
+  std::vector<double> factor_columns_;  // match factors locus by locus, 1 off a sample's loci
   // Each sample's loci in increasing order (from row_start_[s]), for the
   // products of its row.
   std::vector<std::size_t> row_start_;

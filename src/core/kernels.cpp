@@ -61,6 +61,38 @@ void column_products(const RowLoci& row, const std::uint16_t* columns, std::size
 }
 
 TARVO_CLONES
+void pair_and_self_products(const RowLoci& row, const std::uint16_t* columns, const double* factors,
+                            std::size_t column_stride, std::size_t first, int count,
+                            double mismatch, const LaneProducts& out) {
+  double* __restrict pairs = out.pairs;
+  double* __restrict earlier = out.earlier;
+  double* __restrict later = out.later;
+  for (int j = 0; j < count; ++j) {
+    pairs[j] = 1.0;
+    earlier[j] = 1.0;
+    later[j] = 1.0;
+  }
+  for (int t = 0; t < row.count; ++t) {
+    const std::size_t at = std::size_t(row.loci[t]) * column_stride + first;
+    const std::uint16_t* __restrict c = columns + at;
+    const double* __restrict f = factors + at;
+    const std::uint16_t code = row.codes[t];
+    const double match = row.factors[t];
+    for (int j = 0; j < count; ++j) {
+      const bool present = c[j] != ABSENT;
+      pairs[j] = pairs[j] * (c[j] == code ? match : (present ? mismatch : 1.0));
+      earlier[j] = earlier[j] * f[j];
+      later[j] = later[j] * (present ? match : 1.0);
+    }
+  }
+}
+
+TARVO_CLONES
+void add_shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask, int* out) {
+  for (int j = 0; j < count; ++j) out[j] += std::popcount(masks[j] & mask);
+}
+
+TARVO_CLONES
 bool any_at_least(const double* v, int count, double bound) {
   int any = 0;
   for (int j = 0; j < count; ++j) any |= int(v[j] >= bound);

@@ -34,6 +34,22 @@ struct RowLoci {
 void column_products(const RowLoci& row, const std::uint16_t* columns, std::size_t column_stride,
                      std::size_t first, int count, double mismatch, double* out);
 
+// column_products, and beside it the products over the same loci of the
+// factors of sample first + j (factors: column_stride per locus, 1 where
+// the sample lacks the locus) into earlier[j], and of the row's own factors
+// at the loci sample first + j holds into later[j].
+struct LaneProducts {
+  double* pairs;
+  double* earlier;
+  double* later;
+};
+void pair_and_self_products(const RowLoci& row, const std::uint16_t* columns, const double* factors,
+                            std::size_t column_stride, std::size_t first, int count,
+                            double mismatch, const LaneProducts& out);
+
+// out[j] += loci masks[j] shares with mask, j < count.
+void add_shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask, int* out);
+
 // Whether any of v[0..count) is at least bound.
 [[nodiscard]] bool any_at_least(const double* v, int count, double bound);
 

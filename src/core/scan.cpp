@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <limits>
 
 #include "core/kernels.h"
-#include "core/parallel.h"
+#include "core/output_stream.h"
+#include "core/retyping_walk.h"
+#include "core/scan_detail.h"
 
 namespace tarvo {
 
@@ -163,19 +163,6 @@ PairScan merge(std::vector<PartScan>& parts, const ScanSettings& settings, int n
   return out;
 }
 
-// Row bounds of parts holding about equal numbers of pairs.
-std::vector<int> split_rows(int n, int parts) {
-  std::vector<int> bounds{1};
-  const double total = double(n) * (n - 1) / 2;
-  double done = 0;
-  for (int i = 1; i + 1 < n; ++i) {
-    done += i;
-    if (done >= total * double(bounds.size()) / parts) bounds.push_back(i + 1);
-  }
-  bounds.push_back(n);
-  return bounds;
-}
-
 // Every sample's loci of the table as mask words, word by word
 // (bits[w * n + s]).
 struct MaskWords {
@@ -194,56 +181,155 @@ struct MaskWords {
   }
 };
 
-// Retypings of the self-comparisons of rows first..end-1: four per locus a
-// pair shares (two copies of each of its samples).
-std::uint64_t retypings(const MaskWords& masks, int first, int end) {
-  std::uint64_t loci = 0;
-  for (int w = 0; w < masks.words; ++w) {
-    const std::uint64_t* word = masks.bits.data() + std::size_t(w) * std::size_t(masks.n);
-    for (int i = first; i < end; ++i) loci += detail::shared_loci(word, i, word[i]);
-  }
-  return 4 * loci;
-}
-
-// Each part scans its rows with its own generator, placed where the whole
-// scan would have reached at its first row: the parts take turns at passing
-// over their draws on the run's generator, then scan at the same time.
-PairScan scan_in_parts(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
-  const GenotypeTable& table = scorer.table();
-  const int n = table.size();
-  const std::vector<int> bounds = split_rows(n, settings.threads * 8);
-  const int count = int(bounds.size()) - 1;
-  std::vector<PartScan> parts(std::size_t(std::max(count, 1)));
-  const MaskWords masks(table);
-  const std::uint64_t bound = retype_bound(settings.retype_error);
-  std::mutex mutex;
-  std::condition_variable turn_changed;
-  int turn = 0;
-  (void)detail::parallel_for(settings.threads, count, [&](int, int p) {
-    const int first = bounds[std::size_t(p)], end = bounds[std::size_t(p) + 1];
-    const std::uint64_t draws = retypings(masks, first, end);
-    auto own = std::make_unique<Rng>();
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      turn_changed.wait(lock, [&] { return turn == p; });
-      *own = rng;
-      rng.skip_retypings(draws, bound);
-      ++turn;
+// The levels of a score from the product it is the log of, without the log
+// where a margin far beyond its rounding settles them: above every
+// threshold or at or below every one.
+class ProductLevels {
+ public:
+  explicit ProductLevels(const LevelTable& cut) : cut_(cut) {
+    constexpr double MARGIN = 1e-6;
+    double lo = cut[0], hi = cut[0];
+    for (const double c : cut) {
+      if (!std::isfinite(c)) return;
+      lo = std::min(lo, c);
+      hi = std::max(hi, c);
     }
-    turn_changed.notify_all();
-    RowScanner(scorer, settings, *own, parts[std::size_t(p)]).rows(first, end);
-  });
-  return merge(parts, settings, n);
-}
+    above_ = std::exp(hi) * (1 + MARGIN);
+    below_ = std::exp(lo) * (1 - MARGIN);
+  }
+  // rank_in_descending of the score.
+  [[nodiscard]] int rank(double product) const {
+    if (product >= above_) return 0;
+    if (product <= below_ && product >= PRODUCT_FLOOR) return -1;
+    return rank_in_descending(cut_, PairScorer::score_of_product(product));
+  }
+  // first_level_below of the score.
+  [[nodiscard]] int first_exceeded(double product) const {
+    if (product >= above_) return 0;
+    if (product <= below_ && product >= PRODUCT_FLOOR) return LEVELS;
+    return first_level_below(cut_, PairScorer::score_of_product(product));
+  }
+
+ private:
+  static constexpr double PRODUCT_FLOOR = 1e-200;
+  const LevelTable& cut_;
+  double above_ = std::numeric_limits<double>::infinity();
+  double below_ = -1;
+};
+
+// The scan over blocks of generator outputs: each row's pair products and
+// error-free self-comparison products in vector lanes, then its pairs in
+// order over the stream, recomputing only the self-comparisons that drew an
+// error.
+class BlockScanner {
+ public:
+  BlockScanner(const PairScorer& scorer, const ScanSettings& settings,
+               detail::RetypingWalk& walk, PartScan& out)
+      : scorer_(scorer),
+        table_(scorer.table()),
+        settings_(settings),
+        levels_(settings.thresholds),
+        masks_(table_),
+        walk_(walk),
+        out_(out) {
+    const std::size_t n = std::size_t(table_.size());
+    shared_.assign(n, 0);
+    pairs_.assign(n, 0);
+    earlier_.assign(n, 0);
+    later_.assign(n, 0);
+    if (settings.count_mismatches) {
+      out_.mismatches.comparable.assign(std::size_t(table_.loci()) + 1, 0);
+      out_.mismatches.mismatching.assign(std::size_t(table_.loci()) + 1, 0);
+    }
+  }
+
+  void rows(int first, int end) {
+    for (int i = first; i < end; ++i) row(i);
+  }
+
+ private:
+  void row(int i) {
+    std::fill(shared_.begin(), shared_.begin() + i, 0);
+    for (int w = 0; w < masks_.words; ++w) {
+      const std::uint64_t* word = masks_.bits.data() + std::size_t(w) * std::size_t(masks_.n);
+      detail::add_shared_loci(word, i, word[i], shared_.data());
+    }
+    scorer_.row_products(i, 0, i, pairs_.data(), earlier_.data(), later_.data());
+    for (int j = 0; j < i; ++j) {
+      const int shared = shared_[std::size_t(j)];
+      if (shared == 0) continue;
+      if (settings_.count_mismatches) {
+        const LocusComparison c = compare_loci(table_, i, j);
+        out_.mismatches.comparable[std::size_t(c.compared)] += 1;
+        out_.mismatches.mismatching[std::size_t(c.mismatching)] += 1;
+      }
+      walk_.pair(shared);
+      const double self_j = walk_.earlier_count() == 0
+                                ? earlier_[std::size_t(j)]
+                                : scorer_.retyped_self_product(j, i, walk_.earlier_errors(),
+                                                               walk_.earlier_count());
+      const double self_i = walk_.later_count() == 0
+                                ? later_[std::size_t(j)]
+                                : scorer_.retyped_self_product(i, j, walk_.later_errors(),
+                                                               walk_.later_count());
+      const int k = levels_.rank(pairs_[std::size_t(j)]);
+      if (k >= 0) match(i, j, k);
+      out_.counts.detect_from[std::size_t(levels_.first_exceeded(self_i))] += 1;
+      out_.counts.detect_from[std::size_t(levels_.first_exceeded(self_j))] += 1;
+    }
+  }
+
+  void match(int i, int j, int k) {
+    out_.counts.match_from[std::size_t(k)] += 1;
+    if (out_.pairs.size() >= std::size_t(PAIRS)) {
+      out_.beyond_kept += 1;
+      return;
+    }
+    const Sample& si = table_.samples[std::size_t(i)];
+    const Sample& sj = table_.samples[std::size_t(j)];
+    out_.pairs.push_back(MatchPair{i, j, si.population, sj.population,
+                                   PairScorer::score_of_product(pairs_[std::size_t(j)]),
+                                   sj.loci & si.loci});
+  }
+
+  const PairScorer& scorer_;
+  const GenotypeTable& table_;
+  const ScanSettings& settings_;
+  const ProductLevels levels_;
+  const MaskWords masks_;
+  detail::RetypingWalk& walk_;
+  PartScan& out_;
+  std::vector<int> shared_;
+  std::vector<double> pairs_, earlier_, later_;
+};
 
 }  // namespace
 
-PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
-  if (settings.threads > 1 && scorer.table().size() > 2)
-    return scan_in_parts(scorer, settings, rng);
+namespace detail {
+
+PairScan scan_pairs_one_by_one(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
   std::vector<PartScan> whole(1);
   RowScanner(scorer, settings, rng, whole.front()).rows(1, scorer.table().size());
   return merge(whole, settings, scorer.table().size());
+}
+
+PairScan scan_pairs_in_blocks(const PairScorer& scorer, const ScanSettings& settings, Rng& rng,
+                              int chunk_states) {
+  const GenotypeTable& table = scorer.table();
+  std::vector<PartScan> whole(1);
+  OutputStream stream(rng, settings.threads > 1, pair_reach(table.loci()), chunk_states);
+  RetypingWalk walk(stream, table.loci(), retype_bound(settings.retype_error));
+  BlockScanner(scorer, settings, walk, whole.front()).rows(1, table.size());
+  stream.finish(walk.position());
+  return merge(whole, settings, table.size());
+}
+
+}  // namespace detail
+
+PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
+  constexpr int CHUNK_STATES = 32;
+  if (!scorer.alleles_known()) return detail::scan_pairs_one_by_one(scorer, settings, rng);
+  return detail::scan_pairs_in_blocks(scorer, settings, rng, CHUNK_STATES);
 }
 
 LocusComparison compare_loci(const GenotypeTable& table, int i, int j) {

@@ -33,13 +33,14 @@ inline bool same_genotype(int a1, int a2, int b1, int b2) {
   return (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
 }
 
-// One copy of a genotype typed again: with probability rate one of its
-// alleles (chosen by a coin) is replaced by a draw from the frequencies.
-// Returns false when the copy keeps the sample's own genotype.
-inline bool retype(const LocusFrequencies& L, double rate, Rng& rng, int& i1, int& i2) {
-  if (rng.uniform() >= rate) return false;
-  const int r = rng.coin();
-  const double v = rng.uniform();
+// The allele an error puts in a copy, from the outputs drawn for it: a coin
+// (which allele) and a draw from the frequencies. Returns false when the
+// locus has no allele to draw.
+inline bool replace_allele(const LocusFrequencies& L, std::uint32_t coin, std::uint32_t allele,
+                           int& i1, int& i2) {
+  constexpr double SCALE = 1.0 / 4294967296.0;
+  const int r = coin * SCALE >= 0.5 ? 1 : 0;
+  const double v = allele * SCALE;
   const int n = L.size();
   int m = 0;
   while (m < n && v > L.cumulative[std::size_t(m)]) ++m;
@@ -51,6 +52,16 @@ inline bool retype(const LocusFrequencies& L, double rate, Rng& rng, int& i1, in
   else
     i2 = m;
   return true;
+}
+
+// One copy of a genotype typed again: with probability rate one of its
+// alleles is replaced. Returns false when the copy keeps the sample's own
+// genotype.
+inline bool retype(const LocusFrequencies& L, double rate, Rng& rng, int& i1, int& i2) {
+  if (rng.uniform() >= rate) return false;
+  const std::uint32_t coin = rng.next_u32();
+  const std::uint32_t allele = rng.next_u32();
+  return replace_allele(L, coin, allele, i1, i2);
 }
 
 }  // namespace
@@ -66,6 +77,7 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
   index_.assign(cells * 2, 0);
   unknown_.assign(std::size_t(n), 0);
   columns_.assign(cells, detail::ABSENT);
+  factor_columns_.assign(cells, 1.0);
   for (int s = 0; s < n; ++s) {
     const std::int32_t* row = table.row(s);
     const LociMask mask = table.samples[std::size_t(s)].loci;
@@ -81,9 +93,12 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
       index_[2 * c] = std::uint8_t(i1);
       index_[2 * c + 1] = std::uint8_t(i2);
       code_[c] = std::uint16_t(std::min(i1, i2) * 256 + std::max(i1, i2));
-      if (has_locus(mask, k)) columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = code_[c];
       factor_[c] = match_factor(ea_, eb_, L.freqs[std::size_t(i1)], L.freqs[std::size_t(i2)],
                                 row[2 * k], row[2 * k + 1]);
+      if (has_locus(mask, k)) {
+        columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = code_[c];
+        factor_columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = factor_[c];
+      }
     }
   }
   row_start_.reserve(std::size_t(n) + 1);
@@ -198,6 +213,55 @@ void PairScorer::products(int i, int first, int count, double* out) const {
                             row_codes_.data() + at, row_factors_.data() + at};
   detail::column_products(row, columns_.data(), std::size_t(table_->size()), std::size_t(first),
                           count, eb_, out);
+}
+
+void PairScorer::row_products(int i, int first, int count, double* pairs, double* earlier,
+                              double* later) const {
+  const std::size_t at = row_start_[std::size_t(i)];
+  const detail::RowLoci row{int(row_start_[std::size_t(i) + 1] - at), row_loci_.data() + at,
+                            row_codes_.data() + at, row_factors_.data() + at};
+  detail::pair_and_self_products(row, columns_.data(), factor_columns_.data(),
+                                 std::size_t(table_->size()), std::size_t(first), count, eb_,
+                                 detail::LaneProducts{pairs, earlier, later});
+}
+
+bool PairScorer::alleles_known() const {
+  return std::find(unknown_.begin(), unknown_.end(), std::uint8_t(1)) == unknown_.end();
+}
+
+double PairScorer::retyped_self_product(int s, int other, const Retyping* errors,
+                                        int count) const {
+  const std::size_t n = std::size_t(table_->size());
+  double like = 1.0;
+  int ordinal = 0, e = 0;
+  for (std::size_t t = row_start_[std::size_t(s)]; t < row_start_[std::size_t(s) + 1]; ++t) {
+    const int k = row_loci_[t];
+    if (columns_[std::size_t(k) * n + std::size_t(other)] == detail::ABSENT) continue;
+    const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
+    double f = factor_[c];
+    if (e < count && errors[e].locus == ordinal) {
+      const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+      int c1 = index_[2 * c], c2 = index_[2 * c + 1];
+      int d1 = c1, d2 = c2;
+      bool err1 = false, err2 = false;
+      for (; e < count && errors[e].locus == ordinal; ++e) {
+        const Retyping& r = errors[e];
+        if (r.copy == 0)
+          err1 = replace_allele(L, r.coin, r.allele, c1, c2) || err1;
+        else
+          err2 = replace_allele(L, r.coin, r.allele, d1, d2) || err2;
+      }
+      if (err1 || err2) {
+        const auto u1 = std::size_t(d1), u2 = std::size_t(d2);
+        f = same_genotype(c1, c2, d1, d2)
+                ? match_factor(ea_, eb_, L.freqs[u1], L.freqs[u2], L.alleles[u1], L.alleles[u2])
+                : eb_;
+      }
+    }
+    like = like * f;
+    ++ordinal;
+  }
+  return like;
 }
 
 int shared_alleles(int a1, int a2, int b1, int b2) {

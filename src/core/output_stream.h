@@ -1,0 +1,68 @@
+// The generator's outputs as a stream read in order by one reader. The
+// outputs are generated a chunk (whole generator states) at a time into a
+// ring of chunks, by a thread of their own or, with one thread, by the reader
+// when it runs out; the reader sees any run of up to reach() outputs from a
+// position as one contiguous array. When the reader is done, the run's
+// generator is left exactly where drawing the consumed outputs one by one
+// would have left it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "tarvo/rng.h"
+
+namespace tarvo::detail {
+
+class OutputStream {
+ public:
+  // reach: the most outputs the reader needs at once. chunk_states: the
+  // generator states (624 outputs each) per chunk, raised to cover reach.
+  OutputStream(Rng& rng, bool own_thread, std::size_t reach, int chunk_states = 32);
+  OutputStream(const OutputStream&) = delete;
+  OutputStream& operator=(const OutputStream&) = delete;
+  ~OutputStream();
+
+  // Position of the reader's first output.
+  [[nodiscard]] std::uint64_t start() const { return start_; }
+  [[nodiscard]] std::size_t reach() const { return reach_; }
+  // Outputs position .. position + reach() - 1. Positions never go back: the
+  // outputs before position may be overwritten from now on.
+  [[nodiscard]] const std::uint32_t* at(std::uint64_t position) {
+    if (position >= release_at_) release(position);
+    if (position + reach_ > ready_) wait_for(position);
+    return ring_.data() + position % ring_words_;
+  }
+  // Stops the generation and places the run's generator after the outputs
+  // before end.
+  void finish(std::uint64_t end);
+
+ private:
+  static constexpr int RING_CHUNKS = 4;
+  void release(std::uint64_t position);
+  void wait_for(std::uint64_t position);
+  void generate_chunk(std::uint64_t chunk);
+  void produce();
+  void stop();
+
+  Rng& rng_;
+  std::size_t reach_;
+  std::uint64_t chunk_words_;
+  std::uint64_t ring_words_;
+  std::uint64_t start_;
+  bool first_is_current_;  // the first state's outputs are the run's current ones
+  std::vector<std::uint32_t> ring_;      // RING_CHUNKS chunks, then a copy of the first reach_
+  std::vector<std::uint32_t> state_;     // the producer's generator state
+  std::vector<std::uint32_t> snapshot_;  // per ring chunk: the state after its first outputs
+  std::uint64_t ready_ = 0;       // outputs the reader knows are generated
+  std::uint64_t release_at_ = 0;  // the reader's next chunk boundary
+  std::uint64_t generated_ = 0;          // chunks generated (inline generation)
+  std::atomic<std::uint64_t> produced_{0};  // chunks generated
+  std::atomic<std::uint64_t> released_{0};  // chunks the reader is done with
+  std::atomic<bool> stopping_{false};
+  std::thread producer_;
+};
+
+}  // namespace tarvo::detail
