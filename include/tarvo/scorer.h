@@ -14,6 +14,11 @@
 
 namespace tarvo {
 
+namespace detail {
+struct LaneProducts;
+struct RowOverrides;
+}  // namespace detail
+
 class PairScorer {
  public:
   // Precomputes per sample and locus what the pair loops need (allele
@@ -38,12 +43,12 @@ class PairScorer {
   // absent from the frequencies (simulated sets).
   void products(int i, int first, int count, double* out) const;
   // Row i against samples first..first+count-1 in vector lanes, for the
-  // block scans: the products of the pair scores and of the error-free
-  // self-comparisons of the earlier and of the later sample over the loci
-  // each pair shares (1 for pairs sharing none). Same restriction as
-  // products.
-  void row_products(int i, int first, int count, double* pairs, double* earlier,
-                    double* later) const;
+  // block scans: the products of the pair scores and of the self-comparisons
+  // of the earlier and of the later sample over the loci each pair shares (1
+  // for pairs sharing none), error-free but for the factors overrides put in
+  // place. Same restriction as products.
+  void row_products(int i, int first, int count, const detail::LaneProducts& out,
+                    const detail::RowOverrides& overrides) const;
   // Whether every scored allele is in the frequencies.
   [[nodiscard]] bool alleles_known() const;
 
@@ -54,11 +59,11 @@ class PairScorer {
     std::uint32_t coin = 0;
     std::uint32_t allele = 0;
   };
-  // Product of the self-comparison of sample s over the loci it shares with
-  // sample other, given its retyping errors in draw order; what self_score
-  // takes the log of when it draws them.
-  [[nodiscard]] double retyped_self_product(int s, int other, const Retyping* errors,
-                                            int count) const;
+  // The self-comparison factor of sample s at locus k given the retyping
+  // errors of its copies there (in draw order); false when they leave the
+  // error-free factor.
+  [[nodiscard]] bool retyped_factor(int s, int k, const Retyping* errors, int count,
+                                    double& factor) const;
 
   // ln of a product, or FLOOR_LLR below the floor.
   [[nodiscard]] static double score_of_product(double product);

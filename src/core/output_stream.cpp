@@ -12,12 +12,18 @@ namespace {
 constexpr std::uint64_t WORDS = std::uint64_t(MT_WORDS);
 }  // namespace
 
-OutputStream::OutputStream(Rng& rng, bool own_thread, std::size_t reach, int chunk_states)
-    : rng_(rng), reach_(std::max<std::size_t>(reach, 1)) {
-  const std::uint64_t states =
+OutputStream::OutputStream(Rng& rng, bool own_thread, std::size_t reach, std::uint64_t bound,
+                           int chunk_states)
+    : rng_(rng), reach_(std::max<std::size_t>(reach, 1)), bound_(bound) {
+  // Whole words of marks per chunk: eight states are 78 words.
+  constexpr std::uint64_t STEP = 8;
+  std::uint64_t states =
       std::max<std::uint64_t>(std::uint64_t(std::max(chunk_states, 1)), (reach_ + WORDS - 1) / WORDS);
+  states = (states + STEP - 1) / STEP * STEP;
   chunk_words_ = states * WORDS;
   ring_words_ = chunk_words_ * RING_CHUNKS;
+  mark_words_ = ring_words_ / 64;
+  marks_.assign(mark_words_, 0);
   first_is_current_ = rng.next_ < Rng::N;
   start_ = first_is_current_ ? std::uint64_t(rng.next_) : 0;
   ring_.assign(ring_words_ + reach_, 0);
@@ -43,6 +49,7 @@ void OutputStream::generate_chunk(std::uint64_t chunk) {
       mt_regenerate(state_.data(), out + b * WORDS);
     if (b == 0) std::copy(state_.begin(), state_.end(), snapshot_.begin() + std::ptrdiff_t(slot * WORDS));
   }
+  mark_below(out, chunk_words_, bound_, marks_.data() + slot * (chunk_words_ / 64));
   // Reads running past the ring's end continue into this copy of its start.
   if (slot == 0) std::copy(out, out + reach_, ring_.data() + ring_words_);
 }

@@ -2,12 +2,16 @@
 // outputs are generated a chunk (whole generator states) at a time into a
 // ring of chunks, by a thread of their own or, with one thread, by the reader
 // when it runs out; the reader sees any run of up to reach() outputs from a
-// position as one contiguous array. When the reader is done, the run's
+// position as one contiguous array, and beside the outputs a bit per output
+// telling whether it is below a bound (the retyping errors), found by the
+// generating thread. When the reader is done, the run's
 // generator is left exactly where drawing the consumed outputs one by one
 // would have left it.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -20,7 +24,8 @@ class OutputStream {
  public:
   // reach: the most outputs the reader needs at once. chunk_states: the
   // generator states (624 outputs each) per chunk, raised to cover reach.
-  OutputStream(Rng& rng, bool own_thread, std::size_t reach, int chunk_states = 32);
+  OutputStream(Rng& rng, bool own_thread, std::size_t reach, std::uint64_t bound,
+               int chunk_states = 32);
   OutputStream(const OutputStream&) = delete;
   OutputStream& operator=(const OutputStream&) = delete;
   ~OutputStream();
@@ -34,6 +39,21 @@ class OutputStream {
     if (position >= release_at_) release(position);
     if (position + reach_ > ready_) wait_for(position);
     return ring_.data() + position % ring_words_;
+  }
+  // Offset from position of the first output below the bound among the
+  // count from position (count when none is); position as at() last gave.
+  [[nodiscard]] int first_below(std::uint64_t position, int count) const {
+    std::uint64_t word = position / 64;
+    const int skipped = int(position % 64);
+    std::uint64_t bits = marks_[std::size_t(word % mark_words_)] >> skipped;
+    int offset = 0, span = 64 - skipped;
+    for (;;) {
+      if (bits != 0) return std::min(offset + std::countr_zero(bits), count);
+      offset += span;
+      if (offset >= count) return count;
+      bits = marks_[std::size_t(++word % mark_words_)];
+      span = 64;
+    }
   }
   // Stops the generation and places the run's generator after the outputs
   // before end.
@@ -54,7 +74,10 @@ class OutputStream {
   std::uint64_t start_;
   bool first_is_current_;  // the first state's outputs are the run's current ones
   std::vector<std::uint32_t> ring_;      // RING_CHUNKS chunks, then a copy of the first reach_
-  std::vector<std::uint32_t> state_;     // the producer's generator state
+  std::uint64_t bound_;
+  std::vector<std::uint64_t> marks_;  // bit o % 64 of word o / 64: output o below the bound
+  std::uint64_t mark_words_;
+  std::vector<std::uint32_t> state_;  // the producer's generator state
   std::vector<std::uint32_t> snapshot_;  // per ring chunk: the state after its first outputs
   std::uint64_t ready_ = 0;       // outputs the reader knows are generated
   std::uint64_t release_at_ = 0;  // the reader's next chunk boundary

@@ -3,7 +3,7 @@
 // retypings (two copies of each of its two samples, the earlier sample's
 // first), each one output, and two more (a coin and an allele) after an
 // output below the retyping bound. Finding the next such output is a vector
-// compare over the stream; errors are rare.
+// search over the stream's marks.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +22,8 @@ namespace tarvo::detail {
 
 class RetypingWalk {
  public:
-  RetypingWalk(OutputStream& stream, int nloci, std::uint64_t bound)
+  RetypingWalk(OutputStream& stream, int nloci)
       : stream_(stream),
-        bound_(bound > 0xffffffffu ? 0 : std::uint32_t(bound)),
-        every_(bound > 0xffffffffu),
         position_(stream.start()),
         errors_(4 * std::size_t(nloci > 0 ? nloci : 1)) {}
 
@@ -37,7 +35,7 @@ class RetypingWalk {
     int done = 0, count = 0, earlier = 0;
     std::size_t at = 0;
     for (;;) {
-      const int clear = every_ ? 0 : first_below(w + at, window - done, bound_);
+      const int clear = stream_.first_below(position_ + at, window - done);
       at += std::size_t(clear);
       done += clear;
       if (done == window) break;
@@ -62,8 +60,6 @@ class RetypingWalk {
 
  private:
   OutputStream& stream_;
-  std::uint32_t bound_;
-  bool every_;  // every output is below the bound
   std::uint64_t position_;
   std::vector<PairScorer::Retyping> errors_;
   int count_ = 0;

@@ -9,6 +9,7 @@
 #include "core/kernels.h"
 #include "core/output_stream.h"
 #include "core/retyping_walk.h"
+#include "core/row_block.h"
 #include "core/scan_detail.h"
 
 namespace tarvo {
@@ -163,80 +164,42 @@ PairScan merge(std::vector<PartScan>& parts, const ScanSettings& settings, int n
   return out;
 }
 
-// Every sample's loci of the table as mask words, word by word
-// (bits[w * n + s]).
-struct MaskWords {
-  int words = 1;
-  int n = 0;
-  std::vector<std::uint64_t> bits;
-  explicit MaskWords(const GenotypeTable& table)
-      : words(std::max(1, (table.loci() + LociMask::WORD - 1) / LociMask::WORD)), n(table.size()) {
-    const LociMask all = all_loci(table.loci());
-    bits.assign(std::size_t(words) * std::size_t(n), 0);
-    for (int s = 0; s < n; ++s) {
-      const LociMask m = table.samples[std::size_t(s)].loci & all;
-      for (int w = 0; w < words; ++w)
-        bits[std::size_t(w) * std::size_t(n) + std::size_t(s)] = m.word(w);
-    }
-  }
-};
-
 // The levels of a score from the product it is the log of, without the log
-// where a margin far beyond its rounding settles them: above every
-// threshold or at or below every one.
+// where the bounds settle them.
 class ProductLevels {
  public:
-  explicit ProductLevels(const LevelTable& cut) : cut_(cut) {
-    constexpr double MARGIN = 1e-6;
-    double lo = cut[0], hi = cut[0];
-    for (const double c : cut) {
-      if (!std::isfinite(c)) return;
-      lo = std::min(lo, c);
-      hi = std::max(hi, c);
-    }
-    above_ = std::exp(hi) * (1 + MARGIN);
-    below_ = std::exp(lo) * (1 - MARGIN);
-  }
+  explicit ProductLevels(const LevelTable& cut)
+      : cut_(cut),
+        bounds_(*std::min_element(cut.begin(), cut.end()),
+                *std::max_element(cut.begin(), cut.end())) {}
   // rank_in_descending of the score.
   [[nodiscard]] int rank(double product) const {
-    if (product >= above_) return 0;
-    if (product <= below_ && product >= PRODUCT_FLOOR) return -1;
+    if (bounds_.surely_above(product)) return 0;
+    if (bounds_.surely_at_most(product)) return -1;
     return rank_in_descending(cut_, PairScorer::score_of_product(product));
   }
   // first_level_below of the score.
   [[nodiscard]] int first_exceeded(double product) const {
-    if (product >= above_) return 0;
-    if (product <= below_ && product >= PRODUCT_FLOOR) return LEVELS;
+    if (bounds_.surely_above(product)) return 0;
+    if (bounds_.surely_at_most(product)) return LEVELS;
     return first_level_below(cut_, PairScorer::score_of_product(product));
   }
 
  private:
-  static constexpr double PRODUCT_FLOOR = 1e-200;
   const LevelTable& cut_;
-  double above_ = std::numeric_limits<double>::infinity();
-  double below_ = -1;
+  detail::ProductBounds bounds_;
 };
 
-// The scan over blocks of generator outputs: each row's pair products and
-// error-free self-comparison products in vector lanes, then its pairs in
-// order over the stream, recomputing only the self-comparisons that drew an
-// error.
+// The scan over blocks of generator outputs, row by row.
 class BlockScanner {
  public:
   BlockScanner(const PairScorer& scorer, const ScanSettings& settings,
                detail::RetypingWalk& walk, PartScan& out)
-      : scorer_(scorer),
-        table_(scorer.table()),
+      : table_(scorer.table()),
         settings_(settings),
         levels_(settings.thresholds),
-        masks_(table_),
-        walk_(walk),
+        block_(scorer, walk),
         out_(out) {
-    const std::size_t n = std::size_t(table_.size());
-    shared_.assign(n, 0);
-    pairs_.assign(n, 0);
-    earlier_.assign(n, 0);
-    later_.assign(n, 0);
     if (settings.count_mismatches) {
       out_.mismatches.comparable.assign(std::size_t(table_.loci()) + 1, 0);
       out_.mismatches.mismatching.assign(std::size_t(table_.loci()) + 1, 0);
@@ -249,33 +212,18 @@ class BlockScanner {
 
  private:
   void row(int i) {
-    std::fill(shared_.begin(), shared_.begin() + i, 0);
-    for (int w = 0; w < masks_.words; ++w) {
-      const std::uint64_t* word = masks_.bits.data() + std::size_t(w) * std::size_t(masks_.n);
-      detail::add_shared_loci(word, i, word[i], shared_.data());
-    }
-    scorer_.row_products(i, 0, i, pairs_.data(), earlier_.data(), later_.data());
+    block_.walk(i, 0, i);
     for (int j = 0; j < i; ++j) {
-      const int shared = shared_[std::size_t(j)];
-      if (shared == 0) continue;
+      if (block_.shared(j) == 0) continue;
       if (settings_.count_mismatches) {
         const LocusComparison c = compare_loci(table_, i, j);
         out_.mismatches.comparable[std::size_t(c.compared)] += 1;
         out_.mismatches.mismatching[std::size_t(c.mismatching)] += 1;
       }
-      walk_.pair(shared);
-      const double self_j = walk_.earlier_count() == 0
-                                ? earlier_[std::size_t(j)]
-                                : scorer_.retyped_self_product(j, i, walk_.earlier_errors(),
-                                                               walk_.earlier_count());
-      const double self_i = walk_.later_count() == 0
-                                ? later_[std::size_t(j)]
-                                : scorer_.retyped_self_product(i, j, walk_.later_errors(),
-                                                               walk_.later_count());
-      const int k = levels_.rank(pairs_[std::size_t(j)]);
+      const int k = levels_.rank(block_.pair(j));
       if (k >= 0) match(i, j, k);
-      out_.counts.detect_from[std::size_t(levels_.first_exceeded(self_i))] += 1;
-      out_.counts.detect_from[std::size_t(levels_.first_exceeded(self_j))] += 1;
+      out_.counts.detect_from[std::size_t(levels_.first_exceeded(block_.later_self(j)))] += 1;
+      out_.counts.detect_from[std::size_t(levels_.first_exceeded(block_.earlier_self(j)))] += 1;
     }
   }
 
@@ -288,19 +236,15 @@ class BlockScanner {
     const Sample& si = table_.samples[std::size_t(i)];
     const Sample& sj = table_.samples[std::size_t(j)];
     out_.pairs.push_back(MatchPair{i, j, si.population, sj.population,
-                                   PairScorer::score_of_product(pairs_[std::size_t(j)]),
+                                   PairScorer::score_of_product(block_.pair(j)),
                                    sj.loci & si.loci});
   }
 
-  const PairScorer& scorer_;
   const GenotypeTable& table_;
   const ScanSettings& settings_;
   const ProductLevels levels_;
-  const MaskWords masks_;
-  detail::RetypingWalk& walk_;
+  detail::RowBlock block_;
   PartScan& out_;
-  std::vector<int> shared_;
-  std::vector<double> pairs_, earlier_, later_;
 };
 
 }  // namespace
@@ -317,8 +261,9 @@ PairScan scan_pairs_in_blocks(const PairScorer& scorer, const ScanSettings& sett
                               int chunk_states) {
   const GenotypeTable& table = scorer.table();
   std::vector<PartScan> whole(1);
-  OutputStream stream(rng, settings.threads > 1, pair_reach(table.loci()), chunk_states);
-  RetypingWalk walk(stream, table.loci(), retype_bound(settings.retype_error));
+  OutputStream stream(rng, settings.threads > 1, pair_reach(table.loci()),
+                      retype_bound(settings.retype_error), chunk_states);
+  RetypingWalk walk(stream, table.loci());
   BlockScanner(scorer, settings, walk, whole.front()).rows(1, table.size());
   stream.finish(walk.position());
   return merge(whole, settings, table.size());

@@ -215,53 +215,40 @@ void PairScorer::products(int i, int first, int count, double* out) const {
                           count, eb_, out);
 }
 
-void PairScorer::row_products(int i, int first, int count, double* pairs, double* earlier,
-                              double* later) const {
+void PairScorer::row_products(int i, int first, int count, const detail::LaneProducts& out,
+                              const detail::RowOverrides& overrides) const {
   const std::size_t at = row_start_[std::size_t(i)];
   const detail::RowLoci row{int(row_start_[std::size_t(i) + 1] - at), row_loci_.data() + at,
                             row_codes_.data() + at, row_factors_.data() + at};
   detail::pair_and_self_products(row, columns_.data(), factor_columns_.data(),
-                                 std::size_t(table_->size()), std::size_t(first), count, eb_,
-                                 detail::LaneProducts{pairs, earlier, later});
+                                 std::size_t(table_->size()), std::size_t(first), count, eb_, out,
+                                 overrides);
 }
 
 bool PairScorer::alleles_known() const {
   return std::find(unknown_.begin(), unknown_.end(), std::uint8_t(1)) == unknown_.end();
 }
 
-double PairScorer::retyped_self_product(int s, int other, const Retyping* errors,
-                                        int count) const {
-  const std::size_t n = std::size_t(table_->size());
-  double like = 1.0;
-  int ordinal = 0, e = 0;
-  for (std::size_t t = row_start_[std::size_t(s)]; t < row_start_[std::size_t(s) + 1]; ++t) {
-    const int k = row_loci_[t];
-    if (columns_[std::size_t(k) * n + std::size_t(other)] == detail::ABSENT) continue;
-    const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
-    double f = factor_[c];
-    if (e < count && errors[e].locus == ordinal) {
-      const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
-      int c1 = index_[2 * c], c2 = index_[2 * c + 1];
-      int d1 = c1, d2 = c2;
-      bool err1 = false, err2 = false;
-      for (; e < count && errors[e].locus == ordinal; ++e) {
-        const Retyping& r = errors[e];
-        if (r.copy == 0)
-          err1 = replace_allele(L, r.coin, r.allele, c1, c2) || err1;
-        else
-          err2 = replace_allele(L, r.coin, r.allele, d1, d2) || err2;
-      }
-      if (err1 || err2) {
-        const auto u1 = std::size_t(d1), u2 = std::size_t(d2);
-        f = same_genotype(c1, c2, d1, d2)
-                ? match_factor(ea_, eb_, L.freqs[u1], L.freqs[u2], L.alleles[u1], L.alleles[u2])
-                : eb_;
-      }
-    }
-    like = like * f;
-    ++ordinal;
+bool PairScorer::retyped_factor(int s, int k, const Retyping* errors, int count,
+                                double& factor) const {
+  const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+  const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
+  int c1 = index_[2 * c], c2 = index_[2 * c + 1];
+  int d1 = c1, d2 = c2;
+  bool err1 = false, err2 = false;
+  for (int e = 0; e < count; ++e) {
+    const Retyping& r = errors[e];
+    if (r.copy == 0)
+      err1 = replace_allele(L, r.coin, r.allele, c1, c2) || err1;
+    else
+      err2 = replace_allele(L, r.coin, r.allele, d1, d2) || err2;
   }
-  return like;
+  if (!err1 && !err2) return false;
+  const auto u1 = std::size_t(d1), u2 = std::size_t(d2);
+  factor = same_genotype(c1, c2, d1, d2)
+               ? match_factor(ea_, eb_, L.freqs[u1], L.freqs[u2], L.alleles[u1], L.alleles[u2])
+               : eb_;
+  return true;
 }
 
 int shared_alleles(int a1, int a2, int b1, int b2) {
