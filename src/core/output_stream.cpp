@@ -54,17 +54,24 @@ void OutputStream::generate_chunk(std::uint64_t chunk) {
   if (slot == 0) std::copy(out, out + reach_, ring_.data() + ring_words_);
 }
 
+void OutputStream::wake(std::atomic<bool>& waits) {
+  if (!waits.load()) return;
+  const std::lock_guard<std::mutex> lock(mutex_);
+  changed_.notify_all();
+}
+
 void OutputStream::produce() {
   for (std::uint64_t chunk = 0;; ++chunk) {
-    for (;;) {
-      const std::uint64_t released = released_.load(std::memory_order_acquire);
-      if (stopping_.load()) return;
-      if (chunk < released + RING_CHUNKS) break;
-      released_.wait(released);
+    if (chunk >= released_.load() + RING_CHUNKS) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      producer_waits_.store(true);
+      changed_.wait(lock, [&] { return stopping_.load() || chunk < released_.load() + RING_CHUNKS; });
+      producer_waits_.store(false);
     }
+    if (stopping_.load()) return;
     generate_chunk(chunk);
-    produced_.store(chunk + 1, std::memory_order_release);
-    produced_.notify_one();
+    produced_.store(chunk + 1);
+    wake(reader_waits_);
   }
 }
 
@@ -72,8 +79,8 @@ void OutputStream::release(std::uint64_t position) {
   const std::uint64_t chunk = position / chunk_words_;
   release_at_ = (chunk + 1) * chunk_words_;
   if (!producer_.joinable()) return;
-  released_.store(chunk, std::memory_order_release);
-  released_.notify_one();
+  released_.store(chunk);
+  if (chunk % (RING_CHUNKS / 2) == 0) wake(producer_waits_);
 }
 
 void OutputStream::wait_for(std::uint64_t position) {
@@ -84,19 +91,23 @@ void OutputStream::wait_for(std::uint64_t position) {
     ready_ = generated_ * chunk_words_;
     return;
   }
-  std::uint64_t produced = produced_.load(std::memory_order_acquire);
-  while (produced * chunk_words_ < need) {
-    produced_.wait(produced);
-    produced = produced_.load(std::memory_order_acquire);
+  if (produced_.load() * chunk_words_ < need) {
+    wake(producer_waits_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    reader_waits_.store(true);
+    changed_.wait(lock, [&] { return produced_.load() * chunk_words_ >= need; });
+    reader_waits_.store(false);
   }
-  ready_ = produced * chunk_words_;
+  ready_ = produced_.load() * chunk_words_;
 }
 
 void OutputStream::stop() {
   if (!producer_.joinable()) return;
-  stopping_.store(true);
-  released_.store(std::numeric_limits<std::uint64_t>::max() / 2, std::memory_order_release);
-  released_.notify_one();
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_.store(true);
+    changed_.notify_all();
+  }
   producer_.join();
 }
 

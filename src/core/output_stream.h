@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -25,7 +27,7 @@ class OutputStream {
   // reach: the most outputs the reader needs at once. chunk_states: the
   // generator states (624 outputs each) per chunk, raised to cover reach.
   OutputStream(Rng& rng, bool own_thread, std::size_t reach, std::uint64_t bound,
-               int chunk_states = 32);
+               int chunk_states = 16);
   OutputStream(const OutputStream&) = delete;
   OutputStream& operator=(const OutputStream&) = delete;
   ~OutputStream();
@@ -60,12 +62,15 @@ class OutputStream {
   void finish(std::uint64_t end);
 
  private:
-  static constexpr int RING_CHUNKS = 4;
+  // The producer sleeps once the ring is full and is woken when half of it
+  // is free again: one wake-up per RING_CHUNKS / 2 chunks.
+  static constexpr int RING_CHUNKS = 32;
   void release(std::uint64_t position);
   void wait_for(std::uint64_t position);
   void generate_chunk(std::uint64_t chunk);
   void produce();
   void stop();
+  void wake(std::atomic<bool>& waits);
 
   Rng& rng_;
   std::size_t reach_;
@@ -82,9 +87,15 @@ class OutputStream {
   std::uint64_t ready_ = 0;       // outputs the reader knows are generated
   std::uint64_t release_at_ = 0;  // the reader's next chunk boundary
   std::uint64_t generated_ = 0;          // chunks generated (inline generation)
+  // Each side sleeps on changed_ only after saying so, and the other wakes it
+  // only then: most chunks pass without a system call.
   std::atomic<std::uint64_t> produced_{0};  // chunks generated
   std::atomic<std::uint64_t> released_{0};  // chunks the reader is done with
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> producer_waits_{false};
+  std::atomic<bool> reader_waits_{false};
+  std::mutex mutex_;
+  std::condition_variable changed_;
   std::thread producer_;
 };
 

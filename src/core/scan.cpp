@@ -272,7 +272,7 @@ PairScan scan_pairs_in_blocks(const PairScorer& scorer, const ScanSettings& sett
 }  // namespace detail
 
 PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
-  constexpr int CHUNK_STATES = 32;
+  constexpr int CHUNK_STATES = 16;
   if (!scorer.alleles_known()) return detail::scan_pairs_one_by_one(scorer, settings, rng);
   return detail::scan_pairs_in_blocks(scorer, settings, rng, CHUNK_STATES);
 }
