@@ -35,6 +35,8 @@ class OutputStream {
   // Position of the reader's first output.
   [[nodiscard]] std::uint64_t start() const { return start_; }
   [[nodiscard]] std::size_t reach() const { return reach_; }
+  [[nodiscard]] std::uint64_t chunk_words() const { return chunk_words_; }
+  [[nodiscard]] static constexpr int ring_chunks() { return RING_CHUNKS; }
   // Outputs position .. position + reach() - 1. Positions never go back: the
   // outputs before position may be overwritten from now on.
   [[nodiscard]] const std::uint32_t* at(std::uint64_t position) {
