@@ -9,6 +9,7 @@
 #include "core/output_stream.h"
 #include "core/retyping_walk.h"
 #include "core/scan_detail.h"
+#include "tarvo/cells.h"
 #include "tarvo/frequencies.h"
 
 namespace {
@@ -187,6 +188,34 @@ TEST(BlockScan, ScansAsDrawingOneByOneDoes) {
         EXPECT_EQ(rng.calls(), one.calls()) << rate;
         EXPECT_EQ(rng.next_u32(), tarvo::Rng(one).next_u32()) << rate;
       }
+    }
+  }
+}
+
+// The effective size of a cell as the self-comparisons drawn one by one
+// give it, within a population and between two.
+TEST(BlockScan, CellEffectiveSizesAsDrawingOneByOne) {
+  Panel p = panel(4, 90, 6);
+  p.table.populations = {{"P", 0, 50}, {"Q", 50, 90}};
+  for (int s = 50; s < 90; ++s) p.table.samples[std::size_t(s)].population = 1;
+  const PairScorer scorer(p.table, p.freqs, 0.01);
+  for (const double rate : {0.01, 0.3}) {
+    for (const tarvo::PopulationPair cell : {tarvo::PopulationPair{0, 0}, {1, 0}}) {
+      tarvo::Rng rng(4), one(4);
+      const tarvo::EffectiveSize got = tarvo::effective_size(scorer, cell, 3.0, rate, rng);
+      double g = 0;
+      const tarvo::Population& later = p.table.populations[std::size_t(cell.later)];
+      for (int i = later.first; i < later.end; ++i)
+        for (int j = 0; j < (cell.later == 0 ? i : 50); ++j) {
+          const tarvo::LociMask mask = p.table.samples[std::size_t(i)].loci & p.table.samples[std::size_t(j)].loci;
+          if (mask.empty()) continue;
+          const double self_j = scorer.self_score(j, mask, rate, one);
+          const double self_i = scorer.self_score(i, mask, rate, one);
+          g += 0.5 * (int(self_i > 3.0) + int(self_j > 3.0));
+        }
+      EXPECT_EQ(got.detectable, g) << rate;
+      EXPECT_EQ(rng.calls(), one.calls()) << rate;
+      EXPECT_EQ(rng.next_u32(), one.next_u32()) << rate;
     }
   }
 }
