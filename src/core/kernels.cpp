@@ -181,6 +181,24 @@ void mark_below_plain(const std::uint32_t* v, std::uint64_t count, std::uint32_t
   }
 }
 
+__attribute__((target("bmi2"))) int nth_set_bit_bmi2(std::uint64_t bits, int n) {
+  return std::countr_zero(_pdep_u64(std::uint64_t{1} << n, bits));
+}
+
+int nth_set_bit_plain(std::uint64_t bits, int n) {
+  for (; n > 0; --n) bits &= bits - 1;
+  return std::countr_zero(bits);
+}
+
+using NthSetBit = int (*)(std::uint64_t, int);
+
+NthSetBit choose_nth_set_bit() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("bmi2") ? nth_set_bit_bmi2 : nth_set_bit_plain;
+}
+
+const NthSetBit nth_set_bit_chosen = choose_nth_set_bit();
+
 using MarkBelow = void (*)(const std::uint32_t*, std::uint64_t, std::uint32_t, std::uint64_t*);
 
 MarkBelow choose_mark_below() {
@@ -193,6 +211,10 @@ MarkBelow choose_mark_below() {
 const MarkBelow mark_below_chosen = choose_mark_below();
 
 }  // namespace
+
+int nth_set_bit(std::uint64_t bits, int n) {
+  return nth_set_bit_chosen(bits, n);
+}
 
 void mark_below(const std::uint32_t* v, std::uint64_t count, std::uint64_t bound,
                 std::uint64_t* out) {

@@ -74,6 +74,9 @@ void add_shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask, 
 void mark_below(const std::uint32_t* v, std::uint64_t count, std::uint64_t bound,
                 std::uint64_t* out);
 
+// Position of bit n (from 0) among the bits set in bits; n is below their count.
+[[nodiscard]] int nth_set_bit(std::uint64_t bits, int n);
+
 // Position of the first of v[0..count) below bound; count when none is.
 [[nodiscard]] int first_below(const std::uint32_t* v, int count, std::uint32_t bound);
 

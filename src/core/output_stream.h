@@ -42,20 +42,25 @@ class OutputStream {
   [[nodiscard]] const std::uint32_t* at(std::uint64_t position) {
     if (position >= release_at_) release(position);
     if (position + reach_ > ready_) wait_for(position);
-    return ring_.data() + position % ring_words_;
+    // Positions advance by less than the ring between calls: no division.
+    while (position - turn_ >= ring_words_) turn_ += ring_words_;
+    return ring_.data() + (position - turn_);
   }
   // Offset from position of the first output below the bound among the
-  // count from position (count when none is); position as at() last gave.
+  // count from position (count when none is), for a position from the one
+  // at() last had to it plus reach().
   [[nodiscard]] int first_below(std::uint64_t position, int count) const {
-    std::uint64_t word = position / 64;
+    std::uint64_t word = (position - turn_) / 64;
+    if (word >= mark_words_) word -= mark_words_;
     const int skipped = int(position % 64);
-    std::uint64_t bits = marks_[std::size_t(word % mark_words_)] >> skipped;
+    std::uint64_t bits = marks_[std::size_t(word)] >> skipped;
     int offset = 0, span = 64 - skipped;
     for (;;) {
       if (bits != 0) return std::min(offset + std::countr_zero(bits), count);
       offset += span;
       if (offset >= count) return count;
-      bits = marks_[std::size_t(++word % mark_words_)];
+      if (++word == mark_words_) word = 0;
+      bits = marks_[std::size_t(word)];
       span = 64;
     }
   }
@@ -88,6 +93,7 @@ class OutputStream {
   std::vector<std::uint32_t> snapshot_;  // per ring chunk: the state after its first outputs
   std::uint64_t ready_ = 0;       // outputs the reader knows are generated
   std::uint64_t release_at_ = 0;  // the reader's next chunk boundary
+  std::uint64_t turn_ = 0;        // position of the ring's start in the reader's turn
   std::uint64_t generated_ = 0;          // chunks generated (inline generation)
   // Each side sleeps on changed_ only after saying so, and the other wakes it
   // only then: most chunks pass without a system call.

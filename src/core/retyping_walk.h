@@ -39,9 +39,11 @@ class RetypingWalk {
       at += std::size_t(clear);
       done += clear;
       if (done == window) break;
+      const bool later = done >= half;
+      const int within = later ? done - half : done;
       errors_[std::size_t(count++)] =
-          PairScorer::Retyping{(done % half) / 2, done % 2, w[at + 1], w[at + 2]};
-      if (done < half) earlier = count;
+          PairScorer::Retyping{within >> 1, within & 1, w[at + 1], w[at + 2]};
+      if (!later) earlier = count;
       at += 3;
       done += 1;
     }

@@ -76,12 +76,10 @@ void RowBlock::add_overrides(int s, int other, int lane, int which,
 int RowBlock::shared_locus(int i, int j, int ordinal) const {
   for (int w = 0; w < words_; ++w) {
     const std::size_t at = std::size_t(w) * std::size_t(n_);
-    std::uint64_t bits = masks_[at + std::size_t(i)] & masks_[at + std::size_t(j)];
+    const std::uint64_t bits = masks_[at + std::size_t(i)] & masks_[at + std::size_t(j)];
+    if (words_ == 1) return nth_set_bit(bits, ordinal);
     const int here = std::popcount(bits);
-    if (ordinal < here) {
-      for (; ordinal > 0; --ordinal) bits &= bits - 1;
-      return w * LociMask::WORD + std::countr_zero(bits);
-    }
+    if (ordinal < here) return w * LociMask::WORD + nth_set_bit(bits, ordinal);
     ordinal -= here;
   }
   return 0;  // not reached: the walk counts only shared loci

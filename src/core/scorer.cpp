@@ -54,6 +54,19 @@ inline bool replace_allele(const LocusFrequencies& L, std::uint32_t coin, std::u
   return true;
 }
 
+constexpr int DRAW_BUCKETS = 256;
+constexpr int DRAW_SHIFT = 24;
+// Where the genotype factors would outgrow what they save.
+constexpr std::size_t MAX_GENOTYPE_FACTORS = std::size_t(1) << 22;
+
+// The allele a draw of v takes (before the clamp to the last).
+int allele_of_draw(const LocusFrequencies& L, double v, int from) {
+  const int n = L.size();
+  int m = from;
+  while (m < n && v > L.cumulative[std::size_t(m)]) ++m;
+  return m == n ? n - 1 : m;
+}
+
 // One copy of a genotype typed again: with probability rate one of its
 // alleles is replaced. Returns false when the copy keeps the sample's own
 // genotype.
@@ -112,6 +125,38 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
     });
   }
   row_start_.push_back(row_loci_.size());
+  prepare_retypings();
+}
+
+void PairScorer::prepare_retypings() {
+  const int nloci = freqs_->size();
+  draw_first_.assign(std::size_t(nloci) * DRAW_BUCKETS, 0);
+  draw_last_.assign(std::size_t(nloci) * DRAW_BUCKETS, 0xff);
+  std::size_t total = 0;
+  for (const LocusFrequencies& L : freqs_->loci) total += std::size_t(L.size()) * std::size_t(L.size());
+  const bool tabulate = total <= MAX_GENOTYPE_FACTORS;
+  for (int k = 0; k < nloci; ++k) {
+    const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+    const int n = L.size();
+    factor_start_.push_back(genotype_factors_.size());
+    if (tabulate)
+      for (int d1 = 0; d1 < n; ++d1)
+        for (int d2 = 0; d2 < n; ++d2)
+          genotype_factors_.push_back(match_factor(ea_, eb_, L.freqs[std::size_t(d1)],
+                                                   L.freqs[std::size_t(d2)], L.alleles[std::size_t(d1)],
+                                                   L.alleles[std::size_t(d2)]));
+    // A draw's allele grows with the draw only when the cumulative
+    // frequencies do; otherwise every draw searches from the first allele.
+    if (n == 0 || !std::is_sorted(L.cumulative.begin(), L.cumulative.end())) continue;
+    constexpr double SCALE = 1.0 / 4294967296.0;
+    for (int b = 0; b < DRAW_BUCKETS; ++b) {
+      const std::uint64_t low = std::uint64_t(b) << DRAW_SHIFT;
+      const std::uint64_t high = low + (std::uint64_t{1} << DRAW_SHIFT) - 1;
+      const std::size_t at = std::size_t(k) * DRAW_BUCKETS + std::size_t(b);
+      draw_first_[at] = std::uint8_t(allele_of_draw(L, double(low) * SCALE, 0));
+      draw_last_[at] = std::uint8_t(allele_of_draw(L, double(high) * SCALE, 0));
+    }
+  }
 }
 
 double PairScorer::score_of_product(double product) {
@@ -231,23 +276,28 @@ bool PairScorer::alleles_known() const {
 
 bool PairScorer::retyped_factor(int s, int k, const Retyping* errors, int count,
                                 double& factor) const {
+  constexpr double SCALE = 1.0 / 4294967296.0;
   const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+  const int n = L.size();
+  if (n == 0) return false;
   const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
-  int c1 = index_[2 * c], c2 = index_[2 * c + 1];
-  int d1 = c1, d2 = c2;
-  bool err1 = false, err2 = false;
+  int copies[2][2] = {{index_[2 * c], index_[2 * c + 1]}, {index_[2 * c], index_[2 * c + 1]}};
   for (int e = 0; e < count; ++e) {
     const Retyping& r = errors[e];
-    if (r.copy == 0)
-      err1 = replace_allele(L, r.coin, r.allele, c1, c2) || err1;
-    else
-      err2 = replace_allele(L, r.coin, r.allele, d1, d2) || err2;
+    const std::size_t bucket = std::size_t(k) * DRAW_BUCKETS + (r.allele >> DRAW_SHIFT);
+    int m = draw_first_[bucket];
+    if (m != draw_last_[bucket]) m = allele_of_draw(L, r.allele * SCALE, m);
+    // The coin replaces the first allele when its draw is at least one half.
+    copies[r.copy][r.coin * SCALE >= 0.5 ? 0 : 1] = m;
   }
-  if (!err1 && !err2) return false;
+  const int c1 = copies[0][0], c2 = copies[0][1], d1 = copies[1][0], d2 = copies[1][1];
   const auto u1 = std::size_t(d1), u2 = std::size_t(d2);
-  factor = same_genotype(c1, c2, d1, d2)
-               ? match_factor(ea_, eb_, L.freqs[u1], L.freqs[u2], L.alleles[u1], L.alleles[u2])
-               : eb_;
+  if (!same_genotype(c1, c2, d1, d2))
+    factor = eb_;
+  else if (!genotype_factors_.empty())
+    factor = genotype_factors_[factor_start_[std::size_t(k)] + u1 * std::size_t(n) + u2];
+  else
+    factor = match_factor(ea_, eb_, L.freqs[u1], L.freqs[u2], L.alleles[u1], L.alleles[u2]);
   return true;
 }
 
