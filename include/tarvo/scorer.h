@@ -85,6 +85,14 @@ class PairScorer {
   std::vector<std::uint8_t> unknown_;   // sample holds an allele the frequencies lack
   std::vector<std::uint16_t> columns_;  // codes locus by locus, ABSENT off a sample's loci
   std::vector<double> factor_columns_;  // match factors locus by locus, 1 off a sample's loci
+  // Where a retyping's allele draw lands, by its top eight bits: the first
+  // and last allele a draw in that range can take (DRAW_BUCKETS per locus).
+  std::vector<std::uint8_t> draw_first_, draw_last_;
+  // Match factors of the genotypes a retyped copy can take, by allele indices
+  // (factor_start_[k] + d1 * alleles + d2); empty for very wide tables.
+  std::vector<std::size_t> factor_start_;
+  std::vector<double> genotype_factors_;
+  void prepare_retypings();
   // Each sample's loci in increasing order (from row_start_[s]), for the
   // products of its row.
   std::vector<std::size_t> row_start_;

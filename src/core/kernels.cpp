@@ -3,10 +3,10 @@
 // contraction, every product in the same order), so all give the same bits.
 #include "core/kernels.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <bit>
-
-#include <immintrin.h>
 
 #define TARVO_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 
@@ -143,8 +143,7 @@ namespace {
 
 // x < bound as min(x, bound - 1) == x, unsigned.
 __attribute__((target("avx512f"))) void mark_below_avx512(const std::uint32_t* v,
-                                                          std::uint64_t count,
-                                                          std::uint32_t bound,
+                                                          std::uint64_t count, std::uint32_t bound,
                                                           std::uint64_t* out) {
   const __m512i limit = _mm512_set1_epi32(int(bound - 1));
   for (std::uint64_t at = 0; at < count; at += 64) {
@@ -165,8 +164,7 @@ __attribute__((target("avx2"))) void mark_below_avx2(const std::uint32_t* v, std
     for (int part = 0; part < 8; ++part) {
       const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + at + 8 * part));
       const __m256i below = _mm256_cmpeq_epi32(_mm256_min_epu32(x, limit), x);
-      bits |= std::uint64_t(unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(below))))
-              << (8 * part);
+      bits |= std::uint64_t(unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(below)))) << (8 * part);
     }
     out[at / 64] = bits;
   }

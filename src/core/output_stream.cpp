@@ -17,8 +17,8 @@ OutputStream::OutputStream(Rng& rng, bool own_thread, std::size_t reach, std::ui
     : rng_(rng), reach_(std::max<std::size_t>(reach, 1)), bound_(bound) {
   // Whole words of marks per chunk: eight states are 78 words.
   constexpr std::uint64_t STEP = 8;
-  std::uint64_t states =
-      std::max<std::uint64_t>(std::uint64_t(std::max(chunk_states, 1)), (reach_ + WORDS - 1) / WORDS);
+  std::uint64_t states = std::max<std::uint64_t>(std::uint64_t(std::max(chunk_states, 1)),
+                                                 (reach_ + WORDS - 1) / WORDS);
   states = (states + STEP - 1) / STEP * STEP;
   chunk_words_ = states * WORDS;
   ring_words_ = chunk_words_ * RING_CHUNKS;
@@ -47,7 +47,8 @@ void OutputStream::generate_chunk(std::uint64_t chunk) {
       std::copy(rng_.tempered_, rng_.tempered_ + Rng::N, out);
     else
       mt_regenerate(state_.data(), out + b * WORDS);
-    if (b == 0) std::copy(state_.begin(), state_.end(), snapshot_.begin() + std::ptrdiff_t(slot * WORDS));
+    if (b == 0)
+      std::copy(state_.begin(), state_.end(), snapshot_.begin() + std::ptrdiff_t(slot * WORDS));
   }
   mark_below(out, chunk_words_, bound_, marks_.data() + slot * (chunk_words_ / 64));
   // Reads running past the ring's end continue into this copy of its start.
@@ -65,7 +66,8 @@ void OutputStream::produce() {
     if (chunk >= released_.load() + RING_CHUNKS) {
       std::unique_lock<std::mutex> lock(mutex_);
       producer_waits_.store(true);
-      changed_.wait(lock, [&] { return stopping_.load() || chunk < released_.load() + RING_CHUNKS; });
+      changed_.wait(lock,
+                    [&] { return stopping_.load() || chunk < released_.load() + RING_CHUNKS; });
       producer_waits_.store(false);
     }
     if (stopping_.load()) return;

@@ -84,16 +84,16 @@ class OutputStream {
   std::uint64_t chunk_words_;
   std::uint64_t ring_words_;
   std::uint64_t start_;
-  bool first_is_current_;  // the first state's outputs are the run's current ones
-  std::vector<std::uint32_t> ring_;      // RING_CHUNKS chunks, then a copy of the first reach_
+  bool first_is_current_;            // the first state's outputs are the run's current ones
+  std::vector<std::uint32_t> ring_;  // RING_CHUNKS chunks, then a copy of the first reach_
   std::uint64_t bound_;
   std::vector<std::uint64_t> marks_;  // bit o % 64 of word o / 64: output o below the bound
   std::uint64_t mark_words_;
-  std::vector<std::uint32_t> state_;  // the producer's generator state
+  std::vector<std::uint32_t> state_;     // the producer's generator state
   std::vector<std::uint32_t> snapshot_;  // per ring chunk: the state after its first outputs
-  std::uint64_t ready_ = 0;       // outputs the reader knows are generated
-  std::uint64_t release_at_ = 0;  // the reader's next chunk boundary
-  std::uint64_t turn_ = 0;        // position of the ring's start in the reader's turn
+  std::uint64_t ready_ = 0;              // outputs the reader knows are generated
+  std::uint64_t release_at_ = 0;         // the reader's next chunk boundary
+  std::uint64_t turn_ = 0;               // position of the ring's start in the reader's turn
   std::uint64_t generated_ = 0;          // chunks generated (inline generation)
   // Each side sleeps on changed_ only after saying so, and the other wakes it
   // only then: most chunks pass without a system call.

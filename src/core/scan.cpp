@@ -193,8 +193,8 @@ class ProductLevels {
 // The scan over blocks of generator outputs, row by row.
 class BlockScanner {
  public:
-  BlockScanner(const PairScorer& scorer, const ScanSettings& settings,
-               detail::RetypingWalk& walk, PartScan& out)
+  BlockScanner(const PairScorer& scorer, const ScanSettings& settings, detail::RetypingWalk& walk,
+               PartScan& out)
       : table_(scorer.table()),
         settings_(settings),
         levels_(settings.thresholds),

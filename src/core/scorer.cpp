@@ -133,7 +133,8 @@ void PairScorer::prepare_retypings() {
   draw_first_.assign(std::size_t(nloci) * DRAW_BUCKETS, 0);
   draw_last_.assign(std::size_t(nloci) * DRAW_BUCKETS, 0xff);
   std::size_t total = 0;
-  for (const LocusFrequencies& L : freqs_->loci) total += std::size_t(L.size()) * std::size_t(L.size());
+  for (const LocusFrequencies& L : freqs_->loci)
+    total += std::size_t(L.size()) * std::size_t(L.size());
   const bool tabulate = total <= MAX_GENOTYPE_FACTORS;
   for (int k = 0; k < nloci; ++k) {
     const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
@@ -142,9 +143,9 @@ void PairScorer::prepare_retypings() {
     if (tabulate)
       for (int d1 = 0; d1 < n; ++d1)
         for (int d2 = 0; d2 < n; ++d2)
-          genotype_factors_.push_back(match_factor(ea_, eb_, L.freqs[std::size_t(d1)],
-                                                   L.freqs[std::size_t(d2)], L.alleles[std::size_t(d1)],
-                                                   L.alleles[std::size_t(d2)]));
+          genotype_factors_.push_back(
+              match_factor(ea_, eb_, L.freqs[std::size_t(d1)], L.freqs[std::size_t(d2)],
+                           L.alleles[std::size_t(d1)], L.alleles[std::size_t(d2)]));
     // A draw's allele grows with the draw only when the cumulative
     // frequencies do; otherwise every draw searches from the first allele.
     if (n == 0 || !std::is_sorted(L.cumulative.begin(), L.cumulative.end())) continue;

@@ -55,7 +55,8 @@ void expect_same_errors(const tarvo::detail::RetypingWalk& walk, const Drawn& dr
   }
   // The earlier sample's copies draw first.
   for (int e = 0; e < walk.later_count(); ++e)
-    ASSERT_EQ(walk.later_errors()[e].locus, drawn.errors[std::size_t(walk.earlier_count() + e)].locus);
+    ASSERT_EQ(walk.later_errors()[e].locus,
+              drawn.errors[std::size_t(walk.earlier_count() + e)].locus);
 }
 
 // Walks pairs of 1 to 30 shared loci over three turns of the ring, the
@@ -169,8 +170,7 @@ TEST(BlockScan, ScansAsDrawingOneByOneDoes) {
     const PairScorer scorer(p.table, p.freqs, 0.01);
     tarvo::ScanSettings s;
     const double top = nloci == 4 ? 6.0 : 90.0;
-    for (int k = 0; k < tarvo::LEVELS; ++k)
-      s.thresholds[std::size_t(k)] = top - top / 25 * k;
+    for (int k = 0; k < tarvo::LEVELS; ++k) s.thresholds[std::size_t(k)] = top - top / 25 * k;
     s.false_positives.fill(0.5);
     s.count_mismatches = true;
     for (const double rate : {0.0, 0.01, 0.3, 1.0}) {
@@ -207,7 +207,8 @@ TEST(BlockScan, CellEffectiveSizesAsDrawingOneByOne) {
       const tarvo::Population& later = p.table.populations[std::size_t(cell.later)];
       for (int i = later.first; i < later.end; ++i)
         for (int j = 0; j < (cell.later == 0 ? i : 50); ++j) {
-          const tarvo::LociMask mask = p.table.samples[std::size_t(i)].loci & p.table.samples[std::size_t(j)].loci;
+          const tarvo::LociMask mask =
+              p.table.samples[std::size_t(i)].loci & p.table.samples[std::size_t(j)].loci;
           if (mask.empty()) continue;
           const double self_j = scorer.self_score(j, mask, rate, one);
           const double self_i = scorer.self_score(i, mask, rate, one);
