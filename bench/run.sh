@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Builds Release and times the workloads of the performance targets with one
 # thread and with every core, printing wall time, CPU time, pairs/s and peak
-# memory per run; then the kernel benchmarks (pairs/s, draws/s).
+# memory per run; then the kernel benchmarks (pairs/s, draws/s), among them
+# the scan with self-comparisons against generating the outputs it consumes
+# (gen_ms, scan_ms, scan/gen) on the cattle data and the 5,000-sample study.
+# Run it on an idle machine, or read the CPU times: wall times under load
+# say little.
 #   bash bench/run.sh [quick|full]   (full adds the 30,000-sample study)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -53,4 +57,5 @@ if [ "$mode" = full ]; then
 fi
 
 echo
-"$root/$build/tarvo_bench" --benchmark_counters_tabular=true 2>/dev/null
+uptime
+TARVO_BENCH_STUDY=$work/study5000.txt "$root/$build/tarvo_bench" --benchmark_counters_tabular=true 2>/dev/null

@@ -1,16 +1,22 @@
 // Pair-scan throughput on the cattle data: the calibration's scoring of one
 // simulated set (products row by row) and one reference scan with its
-// self-comparisons; and both kernels on SNP panels of 30 to 256 loci, to
-// show that the cost grows with the loci and not with the mask words.
+// self-comparisons; the scan with self-comparisons against the time of
+// generating the outputs it consumes, on the cattle data and on the study
+// named by TARVO_BENCH_STUDY (bench/run.sh makes a 5,000-sample one); and
+// both kernels on SNP panels of 30 to 256 loci, to show that the cost grows
+// with the loci and not with the mask words.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "tarvo/calibration.h"
+#include "tarvo/formats.h"
 #include "tarvo/frequencies.h"
 #include "tarvo/scan.h"
 #include "tarvo/scorer.h"
@@ -137,6 +143,70 @@ BENCHMARK(BM_ReferenceScanWithSelfComparisons)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// A scan with self-comparisons (thresholds of a calibration of the set, the
+// default error rates) against generating the outputs it consumes with the
+// generator alone: gen_ms, scan_ms and their ratio, per scan.
+void scan_against_generation(benchmark::State& state, const tarvo::GenotypeTable& set) {
+  const tarvo::FrequencyTable freqs = tarvo::count_frequencies(set);
+  const tarvo::PairScorer scorer(set, freqs, 0.01);
+  tarvo::ScanSettings settings;
+  settings.false_positives = tarvo::false_positive_ladder(200);
+  for (int k = 0; k < tarvo::LEVELS; ++k) settings.thresholds[std::size_t(k)] = 12.0 - 0.2 * k;
+  settings.retype_error = 0.01;
+  settings.threads = int(state.range(0));
+  using Clock = std::chrono::steady_clock;
+  double scan_s = 0, generate_s = 0;
+  std::uint64_t outputs = 0;
+  for (auto _ : state) {
+    tarvo::Rng rng(1);
+    const auto t0 = Clock::now();
+    const tarvo::PairScan scan = tarvo::scan_pairs(scorer, settings, rng);
+    const auto t1 = Clock::now();
+    tarvo::Rng alone(1);
+    alone.discard(rng.calls());
+    const auto t2 = Clock::now();
+    benchmark::DoNotOptimize(alone.next_u32());
+    benchmark::DoNotOptimize(scan.levels[0].recaptures);
+    scan_s += std::chrono::duration<double>(t1 - t0).count();
+    generate_s += std::chrono::duration<double>(t2 - t1).count();
+    outputs = rng.calls();
+  }
+  const double runs = double(state.iterations());
+  state.counters["samples"] = set.size();
+  state.counters["outputs"] = double(outputs);
+  state.counters["gen_ms"] = 1e3 * generate_s / runs;
+  state.counters["scan_ms"] = 1e3 * scan_s / runs;
+  state.counters["scan/gen"] = scan_s / generate_s;
+}
+
+void BM_CattleScanAgainstGeneration(benchmark::State& state) {
+  scan_against_generation(state, load_cattle());
+}
+BENCHMARK(BM_CattleScanAgainstGeneration)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_StudyScanAgainstGeneration(benchmark::State& state) {
+  const char* path = std::getenv("TARVO_BENCH_STUDY");
+  if (path == nullptr) {
+    state.SkipWithError("TARVO_BENCH_STUDY names no study");
+    return;
+  }
+  std::ifstream in(path);
+  const tarvo::GenotypeFormat format = tarvo::detect_format(in);
+  in.clear();
+  in.seekg(0);
+  scan_against_generation(state, tarvo::read_genotypes(in, format, {}));
+}
+BENCHMARK(BM_StudyScanAgainstGeneration)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
 // The generator alone.
 void BM_Generator(benchmark::State& state) {

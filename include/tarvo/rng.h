@@ -8,6 +8,10 @@
 
 namespace tarvo {
 
+namespace detail {
+class OutputStream;
+}
+
 // The bound b with uniform() < rate exactly when the output is below b
 // (output * 2^-32 is exact). 2^32 when every output counts: a rate above
 // every uniform, or NaN, which no uniform is at or above.
@@ -38,6 +42,8 @@ class Rng {
   [[nodiscard]] static constexpr int words() { return N; }
 
  private:
+  // Generates the outputs of whole states ahead of the draws that use them.
+  friend class detail::OutputStream;
   static constexpr int N = 624;  // words of the state
   void regenerate();
   std::uint32_t state_[N];

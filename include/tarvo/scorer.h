@@ -14,6 +14,11 @@
 
 namespace tarvo {
 
+namespace detail {
+struct LaneProducts;
+struct RowOverrides;
+}  // namespace detail
+
 class PairScorer {
  public:
   // Precomputes per sample and locus what the pair loops need (allele
@@ -37,6 +42,29 @@ class PairScorer {
   // samples, each product in locus order. Only for tables without alleles
   // absent from the frequencies (simulated sets).
   void products(int i, int first, int count, double* out) const;
+  // Row i against samples first..first+count-1 in vector lanes, for the
+  // block scans: the products of the pair scores and of the self-comparisons
+  // of the earlier and of the later sample over the loci each pair shares (1
+  // for pairs sharing none), error-free but for the factors overrides put in
+  // place. Same restriction as products.
+  void row_products(int i, int first, int count, const detail::LaneProducts& out,
+                    const detail::RowOverrides& overrides) const;
+  // Whether every scored allele is in the frequencies.
+  [[nodiscard]] bool alleles_known() const;
+
+  // A retyping error of a self-comparison copy, by the outputs drawn for it.
+  struct Retyping {
+    int locus = 0;  // among the loci compared, counted from 0
+    int copy = 0;   // 0 or 1
+    std::uint32_t coin = 0;
+    std::uint32_t allele = 0;
+  };
+  // The self-comparison factor of sample s at locus k given the retyping
+  // errors of its copies there (in draw order); false when they leave the
+  // error-free factor.
+  [[nodiscard]] bool retyped_factor(int s, int k, const Retyping* errors, int count,
+                                    double& factor) const;
+
   // ln of a product, or FLOOR_LLR below the floor.
   [[nodiscard]] static double score_of_product(double product);
 
@@ -56,6 +84,15 @@ class PairScorer {
   std::vector<std::uint8_t> index_;
   std::vector<std::uint8_t> unknown_;   // sample holds an allele the frequencies lack
   std::vector<std::uint16_t> columns_;  // codes locus by locus, ABSENT off a sample's loci
+  std::vector<double> factor_columns_;  // match factors locus by locus, 1 off a sample's loci
+  // Where a retyping's allele draw lands, by its top eight bits: the first
+  // and last allele a draw in that range can take (DRAW_BUCKETS per locus).
+  std::vector<std::uint8_t> draw_first_, draw_last_;
+  // Match factors of the genotypes a retyped copy can take, by allele indices
+  // (factor_start_[k] + d1 * alleles + d2); empty for very wide tables.
+  std::vector<std::size_t> factor_start_;
+  std::vector<double> genotype_factors_;
+  void prepare_retypings();
   // Each sample's loci in increasing order (from row_start_[s]), for the
   // products of its row.
   std::vector<std::size_t> row_start_;

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/output_stream.h"
+#include "core/retyping_walk.h"
+#include "core/row_block.h"
 #include "tarvo/error.h"
 
 namespace tarvo {
@@ -24,7 +27,11 @@ std::vector<CellCount> count_cells(std::span<const MatchPair> pairs, double thre
   return cells;
 }
 
-EffectiveSize effective_size(const PairScorer& scorer, PopulationPair cell, double threshold,
+namespace {
+
+// The detectable weight of a cell drawing each retyping as it comes: for
+// tables holding alleles the frequencies lack.
+double detectable_one_by_one(const PairScorer& scorer, PopulationPair cell, double threshold,
                              double retype_error, Rng& rng) {
   const GenotypeTable& table = scorer.table();
   const Population& later = table.populations[cell.later];
@@ -45,6 +52,48 @@ EffectiveSize effective_size(const PairScorer& scorer, PopulationPair cell, doub
       if (self_j > threshold) g += 0.5;
     }
   }
+  return g;
+}
+
+// The same over blocks of generator outputs, as the pair scans read them.
+double detectable_in_blocks(const PairScorer& scorer, PopulationPair cell, double threshold,
+                            double retype_error, Rng& rng) {
+  const GenotypeTable& table = scorer.table();
+  const Population& later = table.populations[cell.later];
+  const Population& earlier = table.populations[cell.earlier];
+  const bool within = cell.later == cell.earlier;
+  detail::OutputStream stream(rng, false, detail::pair_reach(table.loci()),
+                              retype_bound(retype_error));
+  detail::RetypingWalk walk(stream, table.loci());
+  detail::RowBlock block(scorer, walk);
+  const detail::ProductBounds bounds(threshold, threshold);
+  const auto above = [&](double product) {
+    if (bounds.surely_above(product)) return true;
+    if (bounds.surely_at_most(product)) return false;
+    return PairScorer::score_of_product(product) > threshold;
+  };
+  double g = 0;
+  for (int i = later.first; i < later.end; ++i) {
+    const int jend = within ? std::min(i, earlier.end) : earlier.end;
+    block.walk(i, earlier.first, jend);
+    for (int j = 0; j < jend - earlier.first; ++j) {
+      if (block.shared(j) == 0) continue;
+      if (above(block.later_self(j))) g += 0.5;
+      if (above(block.earlier_self(j))) g += 0.5;
+    }
+  }
+  stream.finish(walk.position());
+  return g;
+}
+
+}  // namespace
+
+EffectiveSize effective_size(const PairScorer& scorer, PopulationPair cell, double threshold,
+                             double retype_error, Rng& rng) {
+  const double g = scorer.alleles_known()
+                       ? detectable_in_blocks(scorer, cell, threshold, retype_error, rng)
+                       : detectable_one_by_one(scorer, cell, threshold, retype_error, rng);
+  const bool within = cell.later == cell.earlier;
   const double size = within ? 0.5 + 0.5 * std::sqrt(1 + 8 * g) : std::sqrt(g);
   return EffectiveSize{size, g};
 }

@@ -34,11 +34,48 @@ struct RowLoci {
 void column_products(const RowLoci& row, const std::uint16_t* columns, std::size_t column_stride,
                      std::size_t first, int count, double mismatch, double* out);
 
+// column_products, and beside it the products over the same loci of the
+// factors of sample first + j (factors: column_stride per locus, 1 where
+// the sample lacks the locus) into earlier[j], and of the row's own factors
+// at the loci sample first + j holds into later[j].
+// Where a copy drew an error, the factor given replaces lane's error-free
+// one at row locus t, for the overrides starts[t]..starts[t+1]-1.
+struct LaneProducts {
+  double* pairs;
+  double* earlier;
+  double* later;
+};
+struct SelfOverride {
+  int lane = 0;
+  int later = 0;  // of later[] rather than earlier[]
+  double factor = 0;
+  double before = 0;  // the product before the locus (work space)
+};
+struct RowOverrides {
+  SelfOverride* list = nullptr;
+  const int* starts = nullptr;
+};
+void pair_and_self_products(const RowLoci& row, const std::uint16_t* columns, const double* factors,
+                            std::size_t column_stride, std::size_t first, int count,
+                            double mismatch, const LaneProducts& out,
+                            const RowOverrides& overrides);
+
+// out[j] += loci masks[j] shares with mask, j < count.
+void add_shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask, int* out);
+
 // Whether any of v[0..count) is at least bound.
 [[nodiscard]] bool any_at_least(const double* v, int count, double bound);
 
 // Loci each of masks[0..count) shares with mask, summed.
 [[nodiscard]] std::uint64_t shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask);
+
+// Bit j % 64 of out[j / 64]: whether v[j] < bound, for j < count (a
+// multiple of 64); bound may be 2^32.
+void mark_below(const std::uint32_t* v, std::uint64_t count, std::uint64_t bound,
+                std::uint64_t* out);
+
+// Position of bit n (from 0) among the bits set in bits; n is below their count.
+[[nodiscard]] int nth_set_bit(std::uint64_t bits, int n);
 
 // Position of the first of v[0..count) below bound; count when none is.
 [[nodiscard]] int first_below(const std::uint32_t* v, int count, std::uint32_t bound);

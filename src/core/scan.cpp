@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <limits>
 
 #include "core/kernels.h"
-#include "core/parallel.h"
+#include "core/output_stream.h"
+#include "core/retyping_walk.h"
+#include "core/row_block.h"
+#include "core/scan_detail.h"
 
 namespace tarvo {
 
@@ -163,87 +164,117 @@ PairScan merge(std::vector<PartScan>& parts, const ScanSettings& settings, int n
   return out;
 }
 
-// Row bounds of parts holding about equal numbers of pairs.
-std::vector<int> split_rows(int n, int parts) {
-  std::vector<int> bounds{1};
-  const double total = double(n) * (n - 1) / 2;
-  double done = 0;
-  for (int i = 1; i + 1 < n; ++i) {
-    done += i;
-    if (done >= total * double(bounds.size()) / parts) bounds.push_back(i + 1);
+// The levels of a score from the product it is the log of, without the log
+// where the bounds settle them.
+class ProductLevels {
+ public:
+  explicit ProductLevels(const LevelTable& cut)
+      : cut_(cut),
+        bounds_(*std::min_element(cut.begin(), cut.end()),
+                *std::max_element(cut.begin(), cut.end())) {}
+  // rank_in_descending of the score.
+  [[nodiscard]] int rank(double product) const {
+    if (bounds_.surely_above(product)) return 0;
+    if (bounds_.surely_at_most(product)) return -1;
+    return rank_in_descending(cut_, PairScorer::score_of_product(product));
   }
-  bounds.push_back(n);
-  return bounds;
-}
+  // first_level_below of the score.
+  [[nodiscard]] int first_exceeded(double product) const {
+    if (bounds_.surely_above(product)) return 0;
+    if (bounds_.surely_at_most(product)) return LEVELS;
+    return first_level_below(cut_, PairScorer::score_of_product(product));
+  }
 
-// Every sample's loci of the table as mask words, word by word
-// (bits[w * n + s]).
-struct MaskWords {
-  int words = 1;
-  int n = 0;
-  std::vector<std::uint64_t> bits;
-  explicit MaskWords(const GenotypeTable& table)
-      : words(std::max(1, (table.loci() + LociMask::WORD - 1) / LociMask::WORD)), n(table.size()) {
-    const LociMask all = all_loci(table.loci());
-    bits.assign(std::size_t(words) * std::size_t(n), 0);
-    for (int s = 0; s < n; ++s) {
-      const LociMask m = table.samples[std::size_t(s)].loci & all;
-      for (int w = 0; w < words; ++w)
-        bits[std::size_t(w) * std::size_t(n) + std::size_t(s)] = m.word(w);
-    }
-  }
+ private:
+  const LevelTable& cut_;
+  detail::ProductBounds bounds_;
 };
 
-// Retypings of the self-comparisons of rows first..end-1: four per locus a
-// pair shares (two copies of each of its samples).
-std::uint64_t retypings(const MaskWords& masks, int first, int end) {
-  std::uint64_t loci = 0;
-  for (int w = 0; w < masks.words; ++w) {
-    const std::uint64_t* word = masks.bits.data() + std::size_t(w) * std::size_t(masks.n);
-    for (int i = first; i < end; ++i) loci += detail::shared_loci(word, i, word[i]);
-  }
-  return 4 * loci;
-}
-
-// Each part scans its rows with its own generator, placed where the whole
-// scan would have reached at its first row: the parts take turns at passing
-// over their draws on the run's generator, then scan at the same time.
-PairScan scan_in_parts(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
-  const GenotypeTable& table = scorer.table();
-  const int n = table.size();
-  const std::vector<int> bounds = split_rows(n, settings.threads * 8);
-  const int count = int(bounds.size()) - 1;
-  std::vector<PartScan> parts(std::size_t(std::max(count, 1)));
-  const MaskWords masks(table);
-  const std::uint64_t bound = retype_bound(settings.retype_error);
-  std::mutex mutex;
-  std::condition_variable turn_changed;
-  int turn = 0;
-  (void)detail::parallel_for(settings.threads, count, [&](int, int p) {
-    const int first = bounds[std::size_t(p)], end = bounds[std::size_t(p) + 1];
-    const std::uint64_t draws = retypings(masks, first, end);
-    auto own = std::make_unique<Rng>();
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      turn_changed.wait(lock, [&] { return turn == p; });
-      *own = rng;
-      rng.skip_retypings(draws, bound);
-      ++turn;
+// The scan over blocks of generator outputs, row by row.
+class BlockScanner {
+ public:
+  BlockScanner(const PairScorer& scorer, const ScanSettings& settings, detail::RetypingWalk& walk,
+               PartScan& out)
+      : table_(scorer.table()),
+        settings_(settings),
+        levels_(settings.thresholds),
+        block_(scorer, walk),
+        out_(out) {
+    if (settings.count_mismatches) {
+      out_.mismatches.comparable.assign(std::size_t(table_.loci()) + 1, 0);
+      out_.mismatches.mismatching.assign(std::size_t(table_.loci()) + 1, 0);
     }
-    turn_changed.notify_all();
-    RowScanner(scorer, settings, *own, parts[std::size_t(p)]).rows(first, end);
-  });
-  return merge(parts, settings, n);
-}
+  }
+
+  void rows(int first, int end) {
+    for (int i = first; i < end; ++i) row(i);
+  }
+
+ private:
+  void row(int i) {
+    block_.walk(i, 0, i);
+    for (int j = 0; j < i; ++j) {
+      if (block_.shared(j) == 0) continue;
+      if (settings_.count_mismatches) {
+        const LocusComparison c = compare_loci(table_, i, j);
+        out_.mismatches.comparable[std::size_t(c.compared)] += 1;
+        out_.mismatches.mismatching[std::size_t(c.mismatching)] += 1;
+      }
+      const int k = levels_.rank(block_.pair(j));
+      if (k >= 0) match(i, j, k);
+      out_.counts.detect_from[std::size_t(levels_.first_exceeded(block_.later_self(j)))] += 1;
+      out_.counts.detect_from[std::size_t(levels_.first_exceeded(block_.earlier_self(j)))] += 1;
+    }
+  }
+
+  void match(int i, int j, int k) {
+    out_.counts.match_from[std::size_t(k)] += 1;
+    if (out_.pairs.size() >= std::size_t(PAIRS)) {
+      out_.beyond_kept += 1;
+      return;
+    }
+    const Sample& si = table_.samples[std::size_t(i)];
+    const Sample& sj = table_.samples[std::size_t(j)];
+    out_.pairs.push_back(MatchPair{i, j, si.population, sj.population,
+                                   PairScorer::score_of_product(block_.pair(j)),
+                                   sj.loci & si.loci});
+  }
+
+  const GenotypeTable& table_;
+  const ScanSettings& settings_;
+  const ProductLevels levels_;
+  detail::RowBlock block_;
+  PartScan& out_;
+};
 
 }  // namespace
 
-PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
-  if (settings.threads > 1 && scorer.table().size() > 2)
-    return scan_in_parts(scorer, settings, rng);
+namespace detail {
+
+PairScan scan_pairs_one_by_one(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
   std::vector<PartScan> whole(1);
   RowScanner(scorer, settings, rng, whole.front()).rows(1, scorer.table().size());
   return merge(whole, settings, scorer.table().size());
+}
+
+PairScan scan_pairs_in_blocks(const PairScorer& scorer, const ScanSettings& settings, Rng& rng,
+                              int chunk_states) {
+  const GenotypeTable& table = scorer.table();
+  std::vector<PartScan> whole(1);
+  OutputStream stream(rng, settings.threads > 1, pair_reach(table.loci()),
+                      retype_bound(settings.retype_error), chunk_states);
+  RetypingWalk walk(stream, table.loci());
+  BlockScanner(scorer, settings, walk, whole.front()).rows(1, table.size());
+  stream.finish(walk.position());
+  return merge(whole, settings, table.size());
+}
+
+}  // namespace detail
+
+PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
+  constexpr int CHUNK_STATES = 16;
+  if (!scorer.alleles_known()) return detail::scan_pairs_one_by_one(scorer, settings, rng);
+  return detail::scan_pairs_in_blocks(scorer, settings, rng, CHUNK_STATES);
 }
 
 LocusComparison compare_loci(const GenotypeTable& table, int i, int j) {

@@ -33,13 +33,14 @@ inline bool same_genotype(int a1, int a2, int b1, int b2) {
   return (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
 }
 
-// One copy of a genotype typed again: with probability rate one of its
-// alleles (chosen by a coin) is replaced by a draw from the frequencies.
-// Returns false when the copy keeps the sample's own genotype.
-inline bool retype(const LocusFrequencies& L, double rate, Rng& rng, int& i1, int& i2) {
-  if (rng.uniform() >= rate) return false;
-  const int r = rng.coin();
-  const double v = rng.uniform();
+// The allele an error puts in a copy, from the outputs drawn for it: a coin
+// (which allele) and a draw from the frequencies. Returns false when the
+// locus has no allele to draw.
+inline bool replace_allele(const LocusFrequencies& L, std::uint32_t coin, std::uint32_t allele,
+                           int& i1, int& i2) {
+  constexpr double SCALE = 1.0 / 4294967296.0;
+  const int r = coin * SCALE >= 0.5 ? 1 : 0;
+  const double v = allele * SCALE;
   const int n = L.size();
   int m = 0;
   while (m < n && v > L.cumulative[std::size_t(m)]) ++m;
@@ -51,6 +52,29 @@ inline bool retype(const LocusFrequencies& L, double rate, Rng& rng, int& i1, in
   else
     i2 = m;
   return true;
+}
+
+constexpr int DRAW_BUCKETS = 256;
+constexpr int DRAW_SHIFT = 24;
+// Where the genotype factors would outgrow what they save.
+constexpr std::size_t MAX_GENOTYPE_FACTORS = std::size_t(1) << 22;
+
+// The allele a draw of v takes (before the clamp to the last).
+int allele_of_draw(const LocusFrequencies& L, double v, int from) {
+  const int n = L.size();
+  int m = from;
+  while (m < n && v > L.cumulative[std::size_t(m)]) ++m;
+  return m == n ? n - 1 : m;
+}
+
+// One copy of a genotype typed again: with probability rate one of its
+// alleles is replaced. Returns false when the copy keeps the sample's own
+// genotype.
+inline bool retype(const LocusFrequencies& L, double rate, Rng& rng, int& i1, int& i2) {
+  if (rng.uniform() >= rate) return false;
+  const std::uint32_t coin = rng.next_u32();
+  const std::uint32_t allele = rng.next_u32();
+  return replace_allele(L, coin, allele, i1, i2);
 }
 
 }  // namespace
@@ -66,6 +90,7 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
   index_.assign(cells * 2, 0);
   unknown_.assign(std::size_t(n), 0);
   columns_.assign(cells, detail::ABSENT);
+  factor_columns_.assign(cells, 1.0);
   for (int s = 0; s < n; ++s) {
     const std::int32_t* row = table.row(s);
     const LociMask mask = table.samples[std::size_t(s)].loci;
@@ -81,9 +106,12 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
       index_[2 * c] = std::uint8_t(i1);
       index_[2 * c + 1] = std::uint8_t(i2);
       code_[c] = std::uint16_t(std::min(i1, i2) * 256 + std::max(i1, i2));
-      if (has_locus(mask, k)) columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = code_[c];
       factor_[c] = match_factor(ea_, eb_, L.freqs[std::size_t(i1)], L.freqs[std::size_t(i2)],
                                 row[2 * k], row[2 * k + 1]);
+      if (has_locus(mask, k)) {
+        columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = code_[c];
+        factor_columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = factor_[c];
+      }
     }
   }
   row_start_.reserve(std::size_t(n) + 1);
@@ -97,6 +125,39 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
     });
   }
   row_start_.push_back(row_loci_.size());
+  prepare_retypings();
+}
+
+void PairScorer::prepare_retypings() {
+  const int nloci = freqs_->size();
+  draw_first_.assign(std::size_t(nloci) * DRAW_BUCKETS, 0);
+  draw_last_.assign(std::size_t(nloci) * DRAW_BUCKETS, 0xff);
+  std::size_t total = 0;
+  for (const LocusFrequencies& L : freqs_->loci)
+    total += std::size_t(L.size()) * std::size_t(L.size());
+  const bool tabulate = total <= MAX_GENOTYPE_FACTORS;
+  for (int k = 0; k < nloci; ++k) {
+    const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+    const int n = L.size();
+    factor_start_.push_back(genotype_factors_.size());
+    if (tabulate)
+      for (int d1 = 0; d1 < n; ++d1)
+        for (int d2 = 0; d2 < n; ++d2)
+          genotype_factors_.push_back(
+              match_factor(ea_, eb_, L.freqs[std::size_t(d1)], L.freqs[std::size_t(d2)],
+                           L.alleles[std::size_t(d1)], L.alleles[std::size_t(d2)]));
+    // A draw's allele grows with the draw only when the cumulative
+    // frequencies do; otherwise every draw searches from the first allele.
+    if (n == 0 || !std::is_sorted(L.cumulative.begin(), L.cumulative.end())) continue;
+    constexpr double SCALE = 1.0 / 4294967296.0;
+    for (int b = 0; b < DRAW_BUCKETS; ++b) {
+      const std::uint64_t low = std::uint64_t(b) << DRAW_SHIFT;
+      const std::uint64_t high = low + (std::uint64_t{1} << DRAW_SHIFT) - 1;
+      const std::size_t at = std::size_t(k) * DRAW_BUCKETS + std::size_t(b);
+      draw_first_[at] = std::uint8_t(allele_of_draw(L, double(low) * SCALE, 0));
+      draw_last_[at] = std::uint8_t(allele_of_draw(L, double(high) * SCALE, 0));
+    }
+  }
 }
 
 double PairScorer::score_of_product(double product) {
@@ -198,6 +259,47 @@ void PairScorer::products(int i, int first, int count, double* out) const {
                             row_codes_.data() + at, row_factors_.data() + at};
   detail::column_products(row, columns_.data(), std::size_t(table_->size()), std::size_t(first),
                           count, eb_, out);
+}
+
+void PairScorer::row_products(int i, int first, int count, const detail::LaneProducts& out,
+                              const detail::RowOverrides& overrides) const {
+  const std::size_t at = row_start_[std::size_t(i)];
+  const detail::RowLoci row{int(row_start_[std::size_t(i) + 1] - at), row_loci_.data() + at,
+                            row_codes_.data() + at, row_factors_.data() + at};
+  detail::pair_and_self_products(row, columns_.data(), factor_columns_.data(),
+                                 std::size_t(table_->size()), std::size_t(first), count, eb_, out,
+                                 overrides);
+}
+
+bool PairScorer::alleles_known() const {
+  return std::find(unknown_.begin(), unknown_.end(), std::uint8_t(1)) == unknown_.end();
+}
+
+bool PairScorer::retyped_factor(int s, int k, const Retyping* errors, int count,
+                                double& factor) const {
+  constexpr double SCALE = 1.0 / 4294967296.0;
+  const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+  const int n = L.size();
+  if (n == 0) return false;
+  const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
+  int copies[2][2] = {{index_[2 * c], index_[2 * c + 1]}, {index_[2 * c], index_[2 * c + 1]}};
+  for (int e = 0; e < count; ++e) {
+    const Retyping& r = errors[e];
+    const std::size_t bucket = std::size_t(k) * DRAW_BUCKETS + (r.allele >> DRAW_SHIFT);
+    int m = draw_first_[bucket];
+    if (m != draw_last_[bucket]) m = allele_of_draw(L, r.allele * SCALE, m);
+    // The coin replaces the first allele when its draw is at least one half.
+    copies[r.copy][r.coin * SCALE >= 0.5 ? 0 : 1] = m;
+  }
+  const int c1 = copies[0][0], c2 = copies[0][1], d1 = copies[1][0], d2 = copies[1][1];
+  const auto u1 = std::size_t(d1), u2 = std::size_t(d2);
+  if (!same_genotype(c1, c2, d1, d2))
+    factor = eb_;
+  else if (!genotype_factors_.empty())
+    factor = genotype_factors_[factor_start_[std::size_t(k)] + u1 * std::size_t(n) + u2];
+  else
+    factor = match_factor(ea_, eb_, L.freqs[u1], L.freqs[u2], L.alleles[u1], L.alleles[u2]);
+  return true;
 }
 
 int shared_alleles(int a1, int a2, int b1, int b2) {
