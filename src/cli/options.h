@@ -3,12 +3,14 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <ostream>
 #include <span>
 #include <string>
 
 #include "report/report.h"
+#include "tarvo/limits.h"
 
 namespace tarvo::cli {
 
@@ -74,8 +76,17 @@ enum class OptionKind {
   Level,    // digits, held as the level index
 };
 
-// One option letter: how its value is read and held, its default, and its
-// lines of the help text.
+// How a value outside its range is told (the historical wordings).
+enum class RangeText {
+  None,     // no range of its own
+  AtMost,   // "should be less than or equal to" the maximum
+  AtLeast,  // "should be greater or equal to" the minimum
+  Choices,  // "0,1 or 2"
+  Between,  // "Accepted range is: min..max"
+};
+
+// One option letter: how its value is read and held, its default, its range
+// and its lines of the help text.
 struct OptionSpec {
   char letter = 0;
   OptionKind kind = OptionKind::Integer;
@@ -84,11 +95,14 @@ struct OptionSpec {
   bool Options::*flag = nullptr;
   int default_number = 0;  // as held: scaled, or a level index
   const char* default_text = "";
-  double scale = 1;             // Decimal
-  const char* shown = nullptr;  // Decimal: the value's format in the options listing
-  bool count_optional = false;  // may stand without its value, meaning the default
-  const char* notice = "";      // said to standard output whenever the letter is used
-  const char* help = nullptr;   // its lines of --help; none for a hidden letter
+  double scale = 1;                   // Decimal
+  const char* shown = nullptr;        // Decimal: the value's format in the options listing
+  bool count_optional = false;        // may stand without its value, meaning the default
+  RangeText range = RangeText::None;  // checked only when the option is given
+  int min = 0;                        // as held
+  int max = INT_MAX;
+  const char* notice = "";     // said to standard output whenever the letter is used
+  const char* help = nullptr;  // its lines of --help; none for a hidden letter
 };
 
 // In the order of the help text; an input file is a letter digit.
@@ -104,11 +118,15 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
     {.letter = 'b',
      .number = &Options::mask_resampling,
      .default_number = 1,
+     .range = RangeText::Choices,
+     .max = 2,
      .help = "  -b NUM      missing loci of the standard-error simulations: 0 the samples' own,\n"
              "              1 resampled from all samples, 2 from the sample's population [1]\n"},
     {.letter = 'c',
      .number = &Options::iterations,
      .default_number = 10,
+     .range = RangeText::AtMost,
+     .max = 10,
      .help = "  -c NUM      convergence iterations, 0 to 10; 0 also switches off the standard\n"
              "              errors [10]\n"},
     {.letter = 'd',
@@ -122,6 +140,9 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .default_number = 100,
      .scale = 10000.0,
      .shown = "%6.4f",
+     .range = RangeText::Between,
+     .min = 1,
+     .max = 2000,
      .help = "  -e NUM      genotyping error rate of the likelihood, 0.0001 to 0.2 [0.01]\n"},
     {.letter = 'E',
      .kind = OptionKind::Decimal,
@@ -129,6 +150,9 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .default_number = 100,
      .scale = 10000.0,
      .shown = "%6.4f",
+     .range = RangeText::Between,
+     .min = 1,
+     .max = 2000,
      .help = "  -E NUM      error rate of simulated genotypes [the -e value]\n"},
     {.letter = 'f', .kind = OptionKind::Flag, .flag = &Options::own_format},
     {.letter = 'H',
@@ -146,13 +170,21 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
     {.letter = 'm',
      .number = &Options::min_population,
      .default_number = 10,
+     .range = RangeText::AtLeast,
+     .min = 3,
      .help = "  -m NUM      drop populations with fewer samples when reading [10, only with -m]\n"},
     {.letter = 'M',
      .number = &Options::simulated_samples,
+     .range = RangeText::Between,
+     .min = 50,
+     .max = ANIM,
      .help = "  -M NUM      samples to simulate, 50 to 30000\n"},
     {.letter = 'n',
      .number = &Options::sets,
      .default_number = 200,
+     .range = RangeText::Between,
+     .min = 100,
+     .max = MAX_SETS,
      .help = "  -n NUM      simulated data sets for the false-positive calibration, 100 to 1000 "
              "[200]\n"},
     {.letter = 'p',
@@ -172,12 +204,18 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .help = "  -s [NUM]    simulation runs for the standard errors, 10 to 10000 [100]\n"},
     {.letter = 't',
      .number = &Options::threads,
+     .range = RangeText::Between,
+     .min = 1,
+     .max = MAX_THREADS,
      .help = "  -t NUM      threads, 1 to 1024; results never depend on it [every core]\n"},
     {.letter = 'T',
      .kind = OptionKind::Decimal,
      .number = &Options::score_percent,
      .default_number = 100,
      .scale = 100.0,
+     .range = RangeText::Between,
+     .min = 50,
+     .max = 100,
      .notice = "Option -T in version 1 has been replaced by option -Y in version 1.10\n"
                "Option -T is backward compatible in this version.\n"},
     {.letter = 'w',
@@ -191,6 +229,9 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .default_number = 100,
      .scale = 100.0,
      .shown = "%4.2f",
+     .range = RangeText::Between,
+     .min = 50,
+     .max = 100,
      .help =
          "  -Y NUM      probability that a locus is scored in a simulated sample, 0.50 to 1.00\n"
          "              [1.00]\n"},
