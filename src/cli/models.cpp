@@ -50,18 +50,12 @@ class ModelCheck {
   bool ok_ = true;
 };
 
-void check_created(const Options& o, Model model, ModelCheck& check) {
-  check.refuse(o.mask_resampling.given, 'b');
-  check.refuse(o.iterations.given, 'c');
-  check.refuse(o.error_scaled.given, 'e');
-  check.refuse(o.composites, 'j');
-  check.refuse(o.min_population.given, 'm');
-  check.refuse(o.sets.given, 'n');
-  check.refuse(o.runs.given, 's');
-  check.refuse(o.leave_out_misses, 'w');
-  check.refuse(o.level.given, 'z');
-  if (model == Model::CreateWithFileMasks) check.refuse(o.score_percent.given, 'Y');
-  check.need(o.simulated_samples.given, 'M');
+// Whether the command line gave the option.
+bool given(const OptionSpec& spec, const Options& o) {
+  if (spec.number != nullptr) return (o.*spec.number).given;
+  if (spec.text != nullptr) return (o.*spec.text).given;
+  if (spec.flag != nullptr) return o.*spec.flag;
+  return o.seed.given;
 }
 
 }  // namespace
@@ -74,31 +68,13 @@ Model select_model(const Options& o, report::Console& console) {
     return Model::None;
   }
   ModelCheck check(model, console);
-  switch (model) {
-    case Model::Analyse:
-    case Model::AnalyseWithFrequencies:
-      check.refuse(o.retype_error_scaled.given, 'E');
-      check.refuse(o.score_percent.given, 'Y');
-      check.refuse(o.recaptures.given, 'R');
-      break;
-    case Model::SimulateFromGenotypes:
-    case Model::SimulateWithOwnMasks:
-      check.refuse(o.mask_resampling.given, 'b');
-      check.refuse(o.min_population.given, 'm');
-      break;
-    case Model::SimulateFromFrequencies:
-      check.need(o.score_percent.given, 'Y');
-      check.refuse(o.mask_resampling.given, 'b');
-      check.refuse(o.min_population.given, 'm');
-      break;
-    case Model::SimulateWithFileMasks:
-      check.refuse(o.mask_resampling.given, 'b');
-      check.refuse(o.score_percent.given, 'Y');
-      break;
-    default:
-      check_created(o, model, check);
-      break;
+  if (model == Model::SimulateFromFrequencies) check.need(o.score_percent.given, 'Y');
+  // The refusals in their historical order.
+  for (const char letter : std::string_view("bcejmnswzEYR")) {
+    const OptionSpec& spec = *find_option(letter);
+    if ((spec.refused_by >> number(model)) & 1u) check.refuse(given(spec, o), letter);
   }
+  if (traits(model).creates_only) check.need(o.simulated_samples.given, 'M');
   return check.ok() ? model : Model::None;
 }
 

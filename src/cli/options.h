@@ -5,6 +5,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <initializer_list>
 #include <ostream>
 #include <span>
 #include <string>
@@ -85,8 +86,16 @@ enum class RangeText {
   Between,  // "Accepted range is: min..max"
 };
 
-// One option letter: how its value is read and held, its default, its range
-// and its lines of the help text.
+// A set of models by number, 1 to 10.
+using ModelSet = std::uint16_t;
+[[nodiscard]] constexpr ModelSet models(std::initializer_list<int> numbers) {
+  ModelSet set = 0;
+  for (int m : numbers) set = static_cast<ModelSet>(set | (1u << m));
+  return set;
+}
+
+// One option letter: how its value is read and held, its default, its range,
+// the models that refuse it and its lines of the help text.
 struct OptionSpec {
   char letter = 0;
   OptionKind kind = OptionKind::Integer;
@@ -101,6 +110,7 @@ struct OptionSpec {
   RangeText range = RangeText::None;  // checked only when the option is given
   int min = 0;                        // as held
   int max = INT_MAX;
+  ModelSet refused_by = 0;
   const char* notice = "";     // said to standard output whenever the letter is used
   const char* help = nullptr;  // its lines of --help; none for a hidden letter
 };
@@ -120,6 +130,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .default_number = 1,
      .range = RangeText::Choices,
      .max = 2,
+     .refused_by = models({3, 4, 5, 6, 7, 8, 9, 10}),
      .help = "  -b NUM      missing loci of the standard-error simulations: 0 the samples' own,\n"
              "              1 resampled from all samples, 2 from the sample's population [1]\n"},
     {.letter = 'c',
@@ -127,6 +138,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .default_number = 10,
      .range = RangeText::AtMost,
      .max = 10,
+     .refused_by = models({7, 8, 9, 10}),
      .help = "  -c NUM      convergence iterations, 0 to 10; 0 also switches off the standard\n"
              "              errors [10]\n"},
     {.letter = 'd',
@@ -143,6 +155,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .range = RangeText::Between,
      .min = 1,
      .max = 2000,
+     .refused_by = models({7, 8, 9, 10}),
      .help = "  -e NUM      genotyping error rate of the likelihood, 0.0001 to 0.2 [0.01]\n"},
     {.letter = 'E',
      .kind = OptionKind::Decimal,
@@ -153,6 +166,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .range = RangeText::Between,
      .min = 1,
      .max = 2000,
+     .refused_by = models({1, 2}),
      .help = "  -E NUM      error rate of simulated genotypes [the -e value]\n"},
     {.letter = 'f', .kind = OptionKind::Flag, .flag = &Options::own_format},
     {.letter = 'H',
@@ -161,6 +175,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
     {.letter = 'j',
      .kind = OptionKind::Flag,
      .flag = &Options::composites,
+     .refused_by = models({7, 8, 9, 10}),
      .help = "  -j          write the composite genotype file\n"},
     {.letter = 'k',
      .kind = OptionKind::Text,
@@ -172,6 +187,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .default_number = 10,
      .range = RangeText::AtLeast,
      .min = 3,
+     .refused_by = models({3, 4, 5, 7, 8, 9, 10}),
      .help = "  -m NUM      drop populations with fewer samples when reading [10, only with -m]\n"},
     {.letter = 'M',
      .number = &Options::simulated_samples,
@@ -185,6 +201,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .range = RangeText::Between,
      .min = 100,
      .max = MAX_SETS,
+     .refused_by = models({7, 8, 9, 10}),
      .help = "  -n NUM      simulated data sets for the false-positive calibration, 100 to 1000 "
              "[200]\n"},
     {.letter = 'p',
@@ -196,11 +213,13 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .help = "  -r NUM      seed of the random number generator [the time]\n"},
     {.letter = 'R',
      .number = &Options::recaptures,
+     .refused_by = models({1, 2}),
      .help = "  -R NUM      recaptures to simulate, at most M/2 [0]\n"},
     {.letter = 's',
      .number = &Options::runs,
      .default_number = 100,
      .count_optional = true,
+     .refused_by = models({7, 8, 9, 10}),
      .help = "  -s [NUM]    simulation runs for the standard errors, 10 to 10000 [100]\n"},
     {.letter = 't',
      .number = &Options::threads,
@@ -221,6 +240,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
     {.letter = 'w',
      .kind = OptionKind::Flag,
      .flag = &Options::leave_out_misses,
+     .refused_by = models({7, 8, 9, 10}),
      .help =
          "  -w          leave pairs that miss the match criterion out of the pairwise report\n"},
     {.letter = 'Y',
@@ -232,6 +252,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .range = RangeText::Between,
      .min = 50,
      .max = 100,
+     .refused_by = models({1, 2, 6, 10}),
      .help =
          "  -Y NUM      probability that a locus is scored in a simulated sample, 0.50 to 1.00\n"
          "              [1.00]\n"},
@@ -239,6 +260,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
      .kind = OptionKind::Level,
      .number = &Options::level,
      .default_number = 5,
+     .refused_by = models({7, 8, 9, 10}),
      .help = "  -z NUM      starting false-positive level, 1 to 50 (0 to 49 with -n 1000) [6]\n"},
 };
 

@@ -55,6 +55,17 @@ TEST(SelectModel, RefusedAndMissingOptions) {
   EXPECT_EQ(model_of({"-1", "a", "-p", "-c", "3"}), Model::None);  // create-only needs -M, no -c
 }
 
+TEST(SelectModel, RefusalsInTheirOrderNameTheModel) {
+  std::ostringstream out, err;
+  report::Console console(&out, &err);
+  const std::vector<std::string> args = {"tarvo", "-R", "2", "-Y", "0.8", "-E", "0.1", "-1", "a"};
+  EXPECT_EQ(select_model(parse_options(args, "tarvo", console), console), Model::None);
+  EXPECT_EQ(out.str(),
+            "\n\nLooks a bit like Model No: 1 but with incompatible option -E\n"
+            "\n\nLooks a bit like Model No: 1 but with incompatible option -Y\n"
+            "\n\nLooks a bit like Model No: 1 but with incompatible option -R\n");
+}
+
 TEST(CheckValues, RangesAndTheQuietDefaultOfRuns) {
   std::ostringstream out, err;
   report::Console console(&out, &err);
