@@ -125,7 +125,9 @@ int main() {
   try {
     print(analyse(genepop, settings), settings);
   } catch (const tarvo::Error& e) {
-    std::cerr << "accepted_pairs: " << e.what() << '\n';
+    // The program's log repeats standard output: the other two streams say it all.
+    for (const tarvo::MessageLine& line : tarvo::describe(e))
+      if (line.stream != tarvo::MessageStream::Log) std::cerr << line.text;
     return 1;
   }
   return 0;

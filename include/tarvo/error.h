@@ -1,7 +1,20 @@
 // The one exception type of the library. The library never prints and never
 // ends the process: a failure is thrown with a code and the values its
-// message needs; the command line turns it into the program's message and
-// exit status.
+// message needs; describe() (tarvo/messages.h) gives its words, and the
+// command line decides where they go and the exit status.
+//
+// The details of each family, beyond the per-code notes below:
+// - genotype readers: line (from 1) and text (the line as read) for every
+//   code that points into the file; name/other are the names compared, sample
+//   and locus the place of a genotype, count the number found, limit the
+//   number expected;
+// - fields: text is the field, character the offending one, line and field
+//   its place;
+// - frequency file: locus, line and field place the fault, limit/count are
+//   the alleles and frequencies, number the sum;
+// - library: count is a locus index or a count, value an allele, mask or
+//   position, the *_number slots the values of a failed logarithm;
+// - unreadable input: value is the errno, line the place of a NUL or tab.
 #pragma once
 
 #include <exception>
@@ -67,7 +80,10 @@ enum class ErrorCode {
   ReadFailed,       // value = errno of the failed read (0: unknown)
   NulCharacter,     // a NUL byte in a line: line
   GenepopTabs,      // a tab in a GENEPOP line: text = line, line
+  Count,            // not a failure: the number of codes, kept last
 };
+
+inline constexpr int ERROR_CODES = static_cast<int>(ErrorCode::Count);
 
 struct ErrorDetails {
   std::string text;    // the line or field as read

@@ -10,6 +10,7 @@
 #include "tarvo/frequencies.h"
 #include "tarvo/genotypes.h"
 #include "tarvo/limits.h"
+#include "tarvo/messages.h"
 #include "tarvo/patterns.h"
 #include "tarvo/power.h"
 #include "tarvo/rng.h"

@@ -705,7 +705,7 @@ void start_outputs(Run& run) {
     if (file != Output::Stat || analyses(run.model))
       report::write_header(run.outputs.text(name), header, name);
   }
-  if (number(run.model) >= 7 && o.recaptures.value == 0)
+  if (traits(run.model).creates_only && o.recaptures.value == 0)
     run.file(Output::Pair)
         << "\n\nNo recaptures simulated.\nIf you desire to simulate recaptures use option: "
            "[-R NUM]\n";

@@ -215,7 +215,8 @@ void simulated_data_lines(const LoadContext& c, const GenotypeTable& table) {
   const int n = table.size();
   const int R = o.recaptures.value;
   const int pops = static_cast<int>(table.populations.size());
-  const int m = number(c.model);
+  const ModelTraits& model = traits(c.model);
+  const bool counted = !model.frequency_file;
   if (pops <= 1)
     con.log_then_out(
         format("          This reference data has %d samples containing %d recaptures.\n", n, R));
@@ -223,11 +224,11 @@ void simulated_data_lines(const LoadContext& c, const GenotypeTable& table) {
     con.log_then_out(
         format("          This reference data has %d samples containing %d "
                "recaptures in %d %s.\n",
-               n, R, pops, m == 3 || m == 7 ? "populations" : "population(s)"));
-  if (m == 3 || m == 4 || m == 7 || m == 8) {
+               n, R, pops, model.drawn_masks && counted ? "populations" : "population(s)"));
+  if (model.drawn_masks) {
     con.log_then_out(format("          Missing loci combinations randomly sampled using Y=%4.2f\n",
                             o.score_fraction()));
-  } else if (m == 5 || m == 9) {
+  } else if (counted) {
     con.log("          Missing loci combinations defined from:\n");
     con.log("                  random sampling of missing alleles. \n\n");
     con.out("          Missing loci combinations defined from:\n");
@@ -311,7 +312,7 @@ LoadedData load_with_frequency_file(const LoadContext& c) {
   for (const LocusFrequencies& locus : data.frequencies.loci) names.push_back(locus.name);
   std::vector<LociMask> masks;
   GenotypeTable read;
-  if (c.model == Model::SimulateWithFileMasks || c.model == Model::CreateWithFileMasks) {
+  if (!traits(c.model).drawn_masks) {
     con.log_then_out(
         format("          Reading alleles for bootstrapping loci combinations:     "
                "     FILE: \"%s\" \n",
@@ -354,8 +355,7 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
     return data;
   }
   const int M = o.simulated_samples.value + o.second_population.value;
-  const bool drawn_masks =
-      c.model == Model::SimulateFromGenotypes || c.model == Model::CreateFromGenotypes;
+  const bool drawn_masks = traits(c.model).drawn_masks;
   const std::vector<LociMask> masks =
       drawn_masks ? random_masks(M, read.loci(), o.score_percent.value, c.rng)
                   : resample_masks(M, read.masks(), c.rng);

@@ -8,7 +8,7 @@ namespace tarvo::cli {
 namespace {
 
 TEST(ReportError, EveryCodeHasAMessage) {
-  for (int c = 0; c <= static_cast<int>(ErrorCode::GenepopTabs); ++c) {
+  for (int c = 0; c < ERROR_CODES; ++c) {
     std::ostringstream out, err, log;
     report::Console console(&out, &err);
     console.attach_log(&log);
@@ -18,6 +18,10 @@ TEST(ReportError, EveryCodeHasAMessage) {
     EXPECT_EQ(out.str().find("Unexpected"), std::string::npos) << "code " << c;
     EXPECT_EQ(err.str().find("Unexpected"), std::string::npos) << "code " << c;
   }
+  std::ostringstream out, err;
+  report::Console console(&out, &err);
+  EXPECT_EQ(report_error(Error(ErrorCode::Count), MessageContext{}, console), 1);
+  EXPECT_EQ(err.str(), "Unexpected failure (code " + std::to_string(ERROR_CODES) + ")\n");
 }
 
 TEST(ReportError, ReaderMessagesNameTheFileGiven) {

@@ -16,6 +16,24 @@ struct Parsed {
   }
 };
 
+// Each entry holds its value where its kind says, and a letter has one entry.
+TEST(OptionTable, EveryEntryIsComplete) {
+  std::string letters;
+  for (const OptionSpec& spec : OPTION_TABLE) {
+    EXPECT_EQ(letters.find(spec.letter), std::string::npos) << spec.letter;
+    letters += spec.letter;
+    const bool numeric = spec.kind == OptionKind::Integer || spec.kind == OptionKind::Decimal ||
+                         spec.kind == OptionKind::Level;
+    EXPECT_EQ(spec.number != nullptr, numeric) << spec.letter;
+    EXPECT_EQ(spec.text != nullptr, spec.kind == OptionKind::Text) << spec.letter;
+    EXPECT_EQ(spec.flag != nullptr, spec.kind == OptionKind::Flag) << spec.letter;
+    EXPECT_EQ(spec.kind == OptionKind::Decimal, spec.scale > 1) << spec.letter;
+    EXPECT_TRUE(spec.range == RangeText::None || spec.number != nullptr) << spec.letter;
+    EXPECT_EQ(find_option(spec.letter), &spec);
+  }
+  EXPECT_EQ(find_option('i'), nullptr);
+}
+
 TEST(ParseOptions, ClusteredLettersTakeTheNextWord) {
   Parsed p;
   const Options o = p.parse({"-jz", "3", "-1", "a.gen"});

@@ -1,0 +1,552 @@
+// Every library failure in words. The wording, the spelling slips and the
+// layout are the program's historical ones, kept byte for byte: users and
+// scripts know them. Reader layout errors go to standard error; the others
+// to the run log and standard output, in the order each message has always
+// used. Limits are printed as built so the advice to rebuild names the value
+// in force.
+#include <cstring>
+#include <initializer_list>
+
+#include "report/report.h"
+#include "tarvo/limits.h"
+#include "tarvo/messages.h"
+
+namespace tarvo {
+
+namespace {
+
+using report::format;
+
+struct Lines {
+  std::vector<MessageLine> lines;
+  void add(MessageStream stream, std::string text) { lines.push_back({stream, std::move(text)}); }
+  void err(std::string s) { add(MessageStream::StandardError, std::move(s)); }
+  void log(std::string s) { add(MessageStream::Log, std::move(s)); }
+  void out(std::string s) { add(MessageStream::StandardOutput, std::move(s)); }
+  void log_out(const std::string& s) {
+    log(s);
+    out(s);
+  }
+  void out_log(const std::string& s) {
+    out(s);
+    log(s);
+  }
+  // The same lines to the log, then to standard output.
+  void log_block(std::initializer_list<std::string> block) {
+    for (const std::string& s : block) log(s);
+    for (const std::string& s : block) out(s);
+  }
+};
+
+using D = ErrorDetails;
+using C = MessageContext;
+
+// ---- Genotype readers: layout ----
+
+void separator_missing(Lines& w, const D& d, const C& c) {
+  w.err(
+      "\n          In '-1 FILE' must define population structure immediately after allele "
+      "header line with loci names\n");
+  w.err(
+      format("          It appears that population number %lld has no samples. Is this "
+             "correct?\n",
+             d.count));
+  w.err(
+      format("          It appears that population separator <%s> was not read in data. "
+             "Please check.\n",
+             c.separator.c_str()));
+  if (c.separator_given)
+    w.err(
+        format("          The population separator defined in command line using '-k' was "
+               "<%s>. Is this correct?\n",
+               c.separator.c_str()));
+  else
+    w.err(
+        "          Is the population separator POP used in your data. If not change using "
+        "-k option.\n");
+  w.err("          \n\n [name_of_population] is optional.  Example run file: \n \n");
+  w.err(" This first line is required and can contain a description of data contents\n");
+  w.err(" Locus1, Locus2, Locus3 \n");
+  w.err(" POP [name_of_population_1]\n");
+  w.err(" Sample_1,      200203 301320 300303\n");
+  w.err(" Sample_2,              ...\n");
+  w.err(" .                      ...\n");
+  w.err(" Sample_(n),            ...\n");
+  w.err(" POP [name_of_population_2]\n");
+  w.err(" Sample_(n+1),          ...\n");
+  w.err(" Sample_(n+2),          ...\n\n");
+}
+
+void locus_name_too_long(Lines& w, const D& d, const C&) {
+  w.err("If GENEPOP format used check if 'POP' is at beginning of third line.\n");
+  w.err("Else if TARVO format:\n");
+  w.err(format("  Loci names can only be read with %d characters. \n", SOL));
+  w.err("  Need to reduce length of locus name OR increase size of SOL and recompile\n");
+  w.err(format("  Last line read was: %d\n <%s>", d.line, d.text.c_str()));
+  w.err("Else check that your data has the correct format (see TARVO manual).\n");
+}
+
+void second_locus_name_missing(Lines& w, const D& d, const C&) {
+  w.err(format("Read first allele but could not find second allele (%s)\n", d.name.c_str()));
+  w.err(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
+}
+
+void no_loci(Lines& w, const D&, const C&) {
+  w.err("No loci pairs were read in first line\n");
+}
+
+void too_many_populations(Lines& w, const D&, const C&) {
+  w.err("Too many populations read in dataset\n");
+  w.err(format("Maximum populations in this compiled program is:  BLOCK=%d\n", BLOCK));
+  w.err("Need to increase BLOCK parameter in tarvo.h and recompile\n");
+}
+
+// ---- Genotype readers: samples ----
+
+void second_allele_missing(Lines& w, const D& d, const C&) {
+  w.err(format("Read first allele number (%s) but could not find second allele number \n",
+               d.name.c_str()));
+  w.err(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
+}
+
+void genotype_place(Lines& w, const D& d) {
+  w.err(format("       Animal name is: %s\n", d.sample.c_str()));
+  w.err(format("       Locus  name is: %s\n", d.locus.c_str()));
+  w.err(format("       Line number is:%4d\n", d.line));
+  w.err(format("       Line read is: %s\n", d.text.c_str()));
+}
+
+void half_missing_genotype(Lines& w, const D& d, const C&) {
+  const std::string under(35, '_');
+  w.err(format("\n\n%s\nAllele pairs must both be missing\n%s\nNon-missing allele is:",
+               under.c_str(), under.c_str()));
+  w.err(format(" <%s>\n", d.name.c_str()));
+  genotype_place(w, d);
+}
+
+void allele_pair_count(Lines& w, const D& d, const C&) {
+  const std::string under(87, '_');
+  w.err(format("\n\n%s\n", under.c_str()));
+  w.err(
+      format("Loci pairs (%lld) in current line do not match in number with those in header "
+             "file (%lld)\n",
+             d.count, d.limit));
+  w.err(format("%s\n", under.c_str()));
+  genotype_place(w, d);
+}
+
+void too_many_samples(Lines& w, const D& d, const C&) {
+  w.err(
+      format("read_base_pairs: Need to increase size of ANIM=%d to read more genotype "
+             "records\n",
+             ANIM));
+  w.err(format("   Last line read was : %s", d.text.c_str()));
+  w.err(format("   Samples read so far: %lld", d.count));
+}
+
+void empty_population(Lines& w, const D&, const C&) {
+  w.err(
+      "\n          Make sure data is in TARVO format or use '-f' option to define GENEPOP "
+      "data format \n\n");
+}
+
+void locus_names_differ(Lines& w, const D& d, const C&) {
+  w.log_block({format("          Pair of allele names do not match (%s) (%s) in first line "
+                      "of data. locus=%lld\n",
+                      d.name.c_str(), d.other.c_str(), d.count),
+               "          Make sure data is in TARVO format or use '-f' option to define "
+               "GENEPOP data format \n\n"});
+}
+
+// ---- GENEPOP reader ----
+
+void genepop_no_separator(Lines& w, const D&, const C&) {
+  w.log_block({"          No population separator was found in the GENEPOP file.\n",
+               "          Check that the population separator using the '-k STR' "
+               "is correctly defined for the '-1 FILE'.\n"});
+}
+
+void genepop_no_locus_names(Lines& w, const D&, const C&) {
+  w.log_out(format("Need loci names to be read. Did not read any (nloci=%d)\n", 0));
+}
+
+void no_comma_after_name(Lines& w, const D& d, const C&) {
+  w.log("Must have comma after sample name then allele number. \n");
+  w.log(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
+  w.out("Must have comma after sample name then allele numbers. \n");
+  w.out(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
+}
+
+void no_alleles_after_name(Lines& w, const D& d, const C&) {
+  w.log_block({format("No alleles after sample name (%s)  \n", d.sample.c_str()),
+               format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str())});
+}
+
+void genotype_width(Lines& w, const D& d, const C&) {
+  w.log_out(
+      format("Must have 4 or 6 integer characters per set of alleles. Read %lld "
+             "integers in line %d.\n",
+             d.count, d.line));
+}
+
+void genotype_count(Lines& w, const D& d, const C&) {
+  w.log_out(
+      format("No. of loci names (%lld) is different from No. of alleles (%lld) in line "
+             "(%d)\n",
+             d.limit, d.count, d.line));
+}
+
+void genotype_width_differs(Lines& w, const D& d, const C&) {
+  w.log_out(
+      format("Must have %lld integer characters per set of alleles, as in line %d. Read "
+             "%lld integers in line %d (field %d): <%s>\n",
+             d.limit, int(d.value), d.count, d.line, d.field, d.text.c_str()));
+}
+
+void genotype_surplus(Lines& w, const D& d, const C&) {
+  w.log_out(
+      format("No. of loci names (%lld) is different from No. of alleles (%lld) in line "
+             "(%d): field %d <%s> follows the last locus.\n",
+             d.limit, d.count, d.line, d.field, d.text.c_str()));
+}
+
+void empty_populations(Lines& w, const D& d, const C&) {
+  const std::string alone =
+      "1 animal per data block is allowed but is only meaningfull when compared to other "
+      "blocks\n";
+  const std::string names =
+      "To help you even more here are the names of data blocks that have < 1 sample in them\n\n";
+  w.log_block({"OK OK\n", "Pairwise comparisons need more than 1 animal per data block\n", alone,
+               names, "     No.   Name of data block\n",
+               "     ________________________________________\n"});
+  for (std::size_t p = 0; p < d.names.size(); ++p)
+    w.log_out(
+        format("     %1d     %s\n", p < d.counts.size() ? d.counts[p] : 0, d.names[p].c_str()));
+  const std::string stop =
+      "I am simply going to STOP on my own accord to give you time to correct your data input "
+      "file.\n";
+  w.log_block({"\n\nI just want to let you know that I am not going to CRASH.\n", stop,
+               "Keep up the good work!\n"});
+}
+
+// ---- Fields and format detection ----
+
+void not_a_number(Lines& w, const D& d, const C& c) {
+  w.log_out(
+      format("\ncheck_int: Non-numeric character (or '.' or '-') read in line %d (field "
+             "%d ) \n",
+             d.line, d.field));
+  w.log_out(
+      format("           Character found --> %c <--  in \"%s\"\n", d.character, d.text.c_str()));
+  w.log_out(format("           Please check input file \"%s\".\n", c.file.c_str()));
+}
+
+void number_too_large(Lines& w, const D& d, const C& c) {
+  w.log_out(
+      format("\ncheck_int: Number too large read in line %d (field %d ) \n", d.line, d.field));
+  w.log_out(format("           Number found --> %s <--\n", d.text.c_str()));
+  w.log_out(format("           Please check input file \"%s\".\n", c.file.c_str()));
+}
+
+void two_decimal_points(Lines& w, const D& d, const C& c) {
+  w.log_out(
+      format("\ncheck_double: Single number had more than one decimal digit '.' in line "
+             "%d (field %d)\n",
+             d.line, d.field));
+  w.log_out(format("              Number found --> %s <-- \n", d.text.c_str()));
+  w.log_out(format("              Please check input file <%s>.\n", c.file.c_str()));
+}
+
+void not_a_decimal(Lines& w, const D& d, const C& c) {
+  w.log_out(format("\ncheck_double: Non-numeric character read in line %d (field %d)\n", d.line,
+                   d.field));
+  w.log_out(format("              Character found --> %c <-- \n", d.character));
+  w.log_out(format("              Please check input file <%s>.\n", c.file.c_str()));
+}
+
+void tabs_and_commas(Lines& w, const D&, const C&) {
+  w.log_out(
+      "Found both comma's and tabs in input file.  Can accept csv format or tab "
+      "separated fields but not both.");
+}
+
+void too_few_lines(Lines& w, const D& d, const C& c) {
+  w.out_log(
+      format("Number of lines read in file %s was %lld\nThis is too few lines and "
+             "program is exiting for you to check",
+             c.file.c_str(), d.count));
+}
+
+void no_comma_in_line4(Lines& w, const D&, const C&) {
+  w.out(
+      "No comma found in line 4 and cannot detect if your data is in GENEPOP or TARVO "
+      "format.\nPlease read manual.\n");
+}
+
+void genalex_counts(Lines& w, const D& d, const C& c) {
+  w.err(
+      format("GenAlEx file %s: its first line declares %lld samples in %lld populations, "
+             "but %lld samples in %lld populations were read.\n",
+             c.file.c_str(), d.limit, d.other_value, d.count, d.value));
+  w.err(
+      "Samples of one population must be on consecutive lines; please check the file "
+      "against its first line.\n");
+}
+
+// ---- Allele frequency file ----
+
+void please_check(Lines& w, const C& c) {
+  w.out_log(format("                  Please check input file <%s>.\n", c.file.c_str()));
+}
+
+void frequency_too_many_alleles(Lines& w, const D&, const C&) {
+  w.log_out(format("Need to increase size of NOA=%d to read more alleles \n", NOA));
+}
+
+void alleles_not_ascending(Lines& w, const D& d, const C& c) {
+  w.out_log(
+      format("\nread_allele_freq: Alleles of locus %s must be in ascending order "
+             "(line=%d)\n",
+             d.locus.c_str(), d.line));
+  please_check(w, c);
+}
+
+void frequency_allele_zero(Lines& w, const D& d, const C& c) {
+  w.out_log(
+      format("\nread_allele_freq: Allele 0 of locus %s in line=%d (field %d): 0 means a "
+             "missing allele and cannot have a frequency\n",
+             d.locus.c_str(), d.line, d.field));
+  please_check(w, c);
+}
+
+void frequency_count(Lines& w, const D& d, const C& c) {
+  w.out_log(
+      format("\nread_allele_freq: Locus %s has %lld alleles but %lld frequencies in "
+             "line=%d\n",
+             d.locus.c_str(), d.limit, d.count, d.line));
+  please_check(w, c);
+}
+
+void frequency_sum(Lines& w, const D& d, const C& c) {
+  w.out(
+      format("\nread_allele_freq: Allele frequecies in line=%d do not add up to one (total "
+             "frequency is %f)\n",
+             d.line, d.number));
+  w.out(format("                  Please check input file <%s>.\n", c.file.c_str()));
+}
+
+void no_frequency_line(Lines& w, const D& d, const C& c) {
+  w.out_log(format("\nread_allele_freq: Locus %s has no frequency line in file <%s>\n",
+                   d.locus.c_str(), c.file.c_str()));
+}
+
+// ---- Library ----
+
+void too_many_alleles(Lines& w, const D& d, const C&) {
+  // The count already includes the missing value: it is the NOA needed.
+  w.log(
+      format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
+             "recomplie\n",
+             NOA, d.count));
+  w.out(
+      format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
+             "recompile\n",
+             NOA, d.count));
+}
+
+void unknown_allele(Lines& w, const D& d, const C& c) {
+  const std::string first = format(
+      "locusBinarySearch() Did not find allele <%lld> in locus <%s> \n", d.value, d.locus.c_str());
+  const std::string second = format("Alleles at locus number %lld were\n", d.count + 1);
+  w.log_block({first, second});
+  const auto locus = static_cast<std::size_t>(d.count);
+  if (c.frequencies && locus < c.frequencies->loci.size()) {
+    const LocusFrequencies& L = c.frequencies->loci[locus];
+    for (int j = 0; j < L.size() && j < NOA; ++j) w.log_out(format("%d \n", L.alleles[j]));
+  }
+  if (!c.genotype_file.empty() && !c.frequency_file.empty())
+    w.log_out(format("\n\nCheck if all alleles in file %s are represented in file %s \n",
+                     c.genotype_file.c_str(), c.frequency_file.c_str()));
+}
+
+void too_many_patterns(Lines& w, const D& d, const C&) {
+  w.log(format("Maximum number of missing value combinations %lld has exceeded PERM=%d.\n", d.count,
+               PERM));
+  w.log("Need to increase PERM.\n");
+  w.log("Program stopped due to condition above\n");
+  w.out(format("\nMaximum number of missing value combinations %lld has exceeded PERM=%d.\n",
+               d.count, PERM));
+  w.out("Need to increase PERM.\n");
+  w.out("Program stopped due to condition above\n");
+}
+
+// The loci of a mask as the old diagnostics showed them: decimal, then 32 bits.
+void no_locus_compared(Lines& w, const D& d, const C&) {
+  w.log_out("\nSee code in:  likelihood_ind() \n\n");
+  const auto mask = static_cast<std::uint32_t>(d.value);
+  w.log_out(format("(%05u decimal)", mask));
+  std::string bits;
+  for (int b = 31; b >= 0; --b) bits += ((mask >> b) & 1u) ? '1' : '0';
+  w.out(bits);
+  w.log(bits);
+  w.log_out(" binary");
+}
+
+void cell_log_undefined(Lines& w, const D& d, const C&) {
+  w.out_log(
+      format("Cannot get log of %f in dataBlockRecaps() j=%lld rlist[j]=%lld alpha=%f  "
+             "%s=%f\n",
+             d.number, d.count, d.value, d.other_number, d.name.c_str(), d.limit_number));
+}
+
+void recapture_capacity(Lines& w, const D& d, const C&) {
+  const long long a = d.positions.size() > 0 ? d.positions[0] : 0;
+  const long long b = d.positions.size() > 1 ? d.positions[1] : 0;
+  Lines block;
+  if (d.count == 1) {
+    block.log("\n\nsim_individual_match_genotypes:\n");
+    block.log(
+        format("\nWarning 1: high density of recaptures in blocks - may have "
+               "overwritten some pair matches blockpos[simBlock[m].ia]=%lld  "
+               "Amin=%lld  Amax=%lld\n",
+               d.value, d.limit, d.other_value));
+  } else {
+    block.log(
+        format("\nWarning %lld: high density of recaps in blocks - may have "
+               "overwritten some pair matches blockposA[simBlock[m].ib]=%lld  "
+               "Bmin=%lld  Bmax=%lld\n",
+               d.count, d.value, d.limit, d.other_value));
+  }
+  block.log("Overwriting pair matches may cause extra matches in diagonal block\n");
+  block.log("eg This could occur if R_valueS in simulation is greater than BLOCK size\n");
+  block.log(
+      format("BLOCK number=%d  blockpos[simBlock[m].ia]=%lld "
+             "blockpos[simBlock[m].ib]=%lld \n",
+             d.line, a, b));
+  for (const MessageLine& line : block.lines) w.log(line.text);
+  for (const MessageLine& line : block.lines) w.out(line.text);
+}
+
+void allele_too_wide(Lines& w, const D& d, const C&) {
+  w.log_out(
+      format("print_genotype_data: Allele value %lld at locus %lld does not fit the "
+             "3-digit GENEPOP field\n",
+             d.value, d.count));
+}
+
+// ---- Nothing to analyse, or input that cannot be read ----
+
+void no_samples_read(Lines& w, const D&, const C& c) {
+  if (c.file.empty()) {
+    w.log_out("\nNo genotype samples to draw the missing loci combinations from.\n");
+    return;
+  }
+  w.log_out(format("\nNo genotype samples were read from file <%s>.\n", c.file.c_str()));
+  w.log_out(format("          Samples follow a population separator line <%s> (set with -k).\n",
+                   c.separator.c_str()));
+  please_check(w, c);
+}
+
+void no_loci_read(Lines& w, const D&, const C& c) {
+  if (c.file.empty()) {
+    w.log_out("\nNo loci to draw the missing loci combinations over.\n");
+    return;
+  }
+  w.log_out(format("\nNo loci were read from file <%s>.\n", c.file.c_str()));
+  please_check(w, c);
+}
+
+void no_locus_scorable(Lines& w, const D&, const C&) {
+  w.log_out("\nNo locus can be scored in the simulated samples: -Y must be above 0.\n");
+}
+
+void read_failed(Lines& w, const D& d, const C& c) {
+  w.log_out(format("\nReading file <%s> failed: %s\n", c.file.c_str(),
+                   d.value != 0 ? std::strerror(int(d.value)) : "read error"));
+}
+
+void nul_character(Lines& w, const D& d, const C& c) {
+  w.log_out(format("\nLine %d of file <%s> holds a NUL byte, which cannot be in a name.\n", d.line,
+                   c.file.c_str()));
+}
+
+void genepop_tabs(Lines& w, const D& d, const C& c) {
+  w.log_out(
+      format("\nLine %d of file <%s> holds a tab: GENEPOP genotypes are separated by "
+             "blanks and locus names by commas.\n",
+             d.line, c.file.c_str()));
+  w.log_out(format("Last line read was:\n %s \n", d.text.c_str()));
+}
+
+using Writer = void (*)(Lines&, const D&, const C&);
+
+// One entry per code and no default: this file is built with -Wswitch-enum,
+// so a code added without its message does not compile.
+Writer writer_of(ErrorCode code) {
+  switch (code) {
+    // clang-format off
+    case ErrorCode::SeparatorMissing:        return separator_missing;
+    case ErrorCode::LocusNameTooLong:        return locus_name_too_long;
+    case ErrorCode::SecondLocusNameMissing:  return second_locus_name_missing;
+    case ErrorCode::NoLoci:                  return no_loci;
+    case ErrorCode::TooManyPopulations:      return too_many_populations;
+    case ErrorCode::SecondAlleleMissing:     return second_allele_missing;
+    case ErrorCode::HalfMissingGenotype:     return half_missing_genotype;
+    case ErrorCode::AllelePairCount:         return allele_pair_count;
+    case ErrorCode::TooManySamples:          return too_many_samples;
+    case ErrorCode::EmptyPopulation:         return empty_population;
+    case ErrorCode::LocusNamesDiffer:        return locus_names_differ;
+    case ErrorCode::GenepopNoSeparator:      return genepop_no_separator;
+    case ErrorCode::GenepopNoLocusNames:     return genepop_no_locus_names;
+    case ErrorCode::NoCommaAfterName:        return no_comma_after_name;
+    case ErrorCode::NoAllelesAfterName:      return no_alleles_after_name;
+    case ErrorCode::GenotypeWidth:           return genotype_width;
+    case ErrorCode::GenotypeCount:           return genotype_count;
+    case ErrorCode::GenotypeWidthDiffers:    return genotype_width_differs;
+    case ErrorCode::GenotypeSurplus:         return genotype_surplus;
+    case ErrorCode::EmptyPopulations:        return empty_populations;
+    case ErrorCode::NotANumber:              return not_a_number;
+    case ErrorCode::NumberTooLarge:          return number_too_large;
+    case ErrorCode::TwoDecimalPoints:        return two_decimal_points;
+    case ErrorCode::NotADecimal:             return not_a_decimal;
+    case ErrorCode::TabsAndCommas:           return tabs_and_commas;
+    case ErrorCode::TooFewLines:             return too_few_lines;
+    case ErrorCode::NoCommaInLine4:          return no_comma_in_line4;
+    case ErrorCode::GenalexCounts:           return genalex_counts;
+    case ErrorCode::FrequencyTooManyAlleles: return frequency_too_many_alleles;
+    case ErrorCode::AllelesNotAscending:     return alleles_not_ascending;
+    case ErrorCode::FrequencyAlleleZero:     return frequency_allele_zero;
+    case ErrorCode::FrequencyCount:          return frequency_count;
+    case ErrorCode::FrequencySum:            return frequency_sum;
+    case ErrorCode::NoFrequencyLine:         return no_frequency_line;
+    case ErrorCode::TooManyAlleles:          return too_many_alleles;
+    case ErrorCode::UnknownAllele:           return unknown_allele;
+    case ErrorCode::TooManyPatterns:         return too_many_patterns;
+    case ErrorCode::NoLocusCompared:         return no_locus_compared;
+    case ErrorCode::CellLogUndefined:        return cell_log_undefined;
+    case ErrorCode::RecaptureCapacity:       return recapture_capacity;
+    case ErrorCode::AlleleTooWide:           return allele_too_wide;
+    case ErrorCode::NoSamplesRead:           return no_samples_read;
+    case ErrorCode::NoLociRead:              return no_loci_read;
+    case ErrorCode::NoLocusScorable:         return no_locus_scorable;
+    case ErrorCode::ReadFailed:              return read_failed;
+    case ErrorCode::NulCharacter:            return nul_character;
+    case ErrorCode::GenepopTabs:             return genepop_tabs;
+    case ErrorCode::Count:                   return nullptr;
+      // clang-format on
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<MessageLine> describe(const Error& error, const MessageContext& context) {
+  Lines w;
+  if (const Writer write = writer_of(error.code()))
+    write(w, error.details(), context);
+  else
+    w.err(format("Unexpected failure (code %d)\n", static_cast<int>(error.code())));
+  return std::move(w.lines);
+}
+
+}  // namespace tarvo
