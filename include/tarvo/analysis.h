@@ -31,13 +31,6 @@
 
 namespace tarvo {
 
-// The calibration of 1,000 sets has a level below the others: its levels are
-// numbered from 0 for the user, those of any other count from 1.
-inline constexpr int SETS_COUNTING_FROM_ZERO = 1000;
-[[nodiscard]] constexpr int shown_level(int level, int sets) {
-  return sets == SETS_COUNTING_FROM_ZERO ? level : level + 1;
-}
-
 // A genotype stream; a layout already detected on it leaves the text it read
 // in `seen`, which is read again before the rest of the stream.
 struct GenotypeInput {

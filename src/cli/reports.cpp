@@ -134,7 +134,8 @@ std::string search_outcome_note(const Options& o, const AnalysisResult& r) {
              "(-c %d).\n",
              c, c == 1 ? "" : "s", c) +
          format("        The reports hold '-z %2d' (V=%5.3f false positives), %s.\n",
-                o.shown_level(r.chosen), r.calibration.false_positives[std::size_t(r.chosen)],
+                shown_level(r.chosen, o.sets.value),
+                r.calibration.false_positives[std::size_t(r.chosen)],
                 r.search.smallest() >= 0 ? "the level with the smallest s.e. simulated"
                                          : "the last level tried (no s.e. simulated)");
 }
@@ -149,8 +150,8 @@ std::string summary(const Options& o, Model model, const AnalysisResult& r,
     const LevelResult& level = r.levels.at(r.chosen);
     const std::size_t z = std::size_t(level.level);
     text += format("  %-24s'-z %2d' (V=%5.3f false positives), %s\n",
-                   "Level:", o.shown_level(level.level), r.calibration.false_positives[z],
-                   search_state(o, r).c_str());
+                   "Level:", shown_level(level.level, o.sets.value),
+                   r.calibration.false_positives[z], search_state(o, r).c_str());
     text += format("  %-24s%d\n", "Accepted pairs:", level.matches);
     text += format("  %-24s%d\n", "Individuals:", r.individuals(level));
     text += format("  %-24s%.2f", "Corrected recaptures:", r.scan.levels[z].recaptures);
