@@ -204,10 +204,12 @@ void Progress::simulated(const GenotypeTable& table) {
     console_.log("\n\n          Simulated relationships:\n" + rule + heading + rule);
     console_.out("\n          Simulated relationships:\n" + rule + heading + rule);
     const int n = table.size();
-    for (int t = 0; t < R; ++t)
+    for (int t = 0; t < R; ++t) {
+      const int copy = n - R + t;
       console_.out_then_log(format("          %-20s   %-20s\n",
-                                   table.samples[std::size_t(n - R + t)].name.c_str(),
+                                   table.samples[std::size_t(copy)].name.c_str(),
                                    table.samples[std::size_t(t)].name.c_str()));
+    }
     console_.out(rule);
     console_.log(rule);
   }
