@@ -1,6 +1,7 @@
 // The whole library.
 #pragma once
 
+#include "tarvo/analysis.h"
 #include "tarvo/calibration.h"
 #include "tarvo/cells.h"
 #include "tarvo/clusters.h"

@@ -20,6 +20,18 @@
 namespace tarvo::cli {
 
 // The current time in asctime's layout (ends in a newline).
+// The files named by the prefix and a suffix besides the numbered outputs:
+// the panel power, and the tables and plot written next to the reports.
+inline constexpr const char* LOCI_POWER_SUFFIX = "_loci_power.tsv";
+struct TableSuffixes {
+  const char* pairs = "_pairs.tsv";
+  const char* individuals = "_individuals.tsv";
+  const char* levels = "_levels.tsv";
+  const char* populations = "_populations.tsv";
+  const char* plot = "_levels.svg";
+};
+inline constexpr TableSuffixes TABLE_FILES{};
+
 [[nodiscard]] std::string date_line();
 
 // The header of a report file written now.

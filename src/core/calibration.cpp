@@ -160,7 +160,7 @@ LevelTable top_scores(const SimulatedSet& set, int threads,
 LevelTable false_positive_ladder(int nsets) {
   LevelTable V{};
   for (int k = 0; k < LEVELS; ++k) {
-    if (nsets == 1000)
+    if (nsets == SETS_COUNTING_FROM_ZERO)
       V[std::size_t(k)] = k == 0 ? 0.001 : ladder(k - 1);
     else
       V[std::size_t(k)] = ladder(k);
@@ -169,9 +169,9 @@ LevelTable false_positive_ladder(int nsets) {
 }
 
 double Calibration::false_positives_above(double llr) const {
-  if (pooled.empty()) return 999999;
+  if (pooled.empty()) return NO_FALSE_POSITIVE_COUNT;
   const int k = rank_in_descending(pooled, llr);
-  if (k == -1) return 999999;
+  if (k == -1) return NO_FALSE_POSITIVE_COUNT;
   return double(k) / sets;
 }
 

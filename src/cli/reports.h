@@ -1,0 +1,34 @@
+// The reports of the level the run chose, the files written next to them,
+// and the run's closing lines.
+#pragma once
+
+#include <string>
+
+#include "cli/models.h"
+#include "cli/options.h"
+#include "cli/outputs.h"
+#include "tarvo/analysis.h"
+
+namespace tarvo::cli {
+
+struct ChosenLevel {
+  const Options& options;
+  Model model;
+  const AnalysisResult& result;
+  const LevelResult& level;
+  const std::string& cells_text;  // the population report's estimates from the data
+};
+
+// Each through the output set, one call per file.
+void write_final_reports(const ChosenLevel& chosen, OutputSet& outputs);
+
+// When the iterations ran out before the level repeated: the note for the
+// statistics file, the log and standard output; empty otherwise.
+[[nodiscard]] std::string search_outcome_note(const Options& options, const AnalysisResult& result);
+
+// The end of standard output and of the log: what the run read, what it
+// found at its level (none: nothing analysed) and which files hold it.
+[[nodiscard]] std::string summary(const Options& options, Model model, const AnalysisResult& result,
+                                  const std::vector<std::string>& files);
+
+}  // namespace tarvo::cli
