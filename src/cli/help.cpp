@@ -33,14 +33,14 @@ std::string help_text(const std::string& progname) {
       "Finds the samples that come from the same individual, calibrates the match threshold\n"
       "by simulation and estimates recaptures with standard errors.\n\n"
       "Input:\n";
-  const auto input = [](const OptionSpec& spec) {
-    return spec.letter >= '0' && spec.letter <= '9';
+  const auto input = [](const OptionEntry& entry) {
+    return entry.letter >= '0' && entry.letter <= '9';
   };
-  for (const OptionSpec& spec : OPTION_TABLE)
-    if (input(spec)) text += spec.help;
+  for (const OptionEntry& entry : OPTION_TABLE)
+    if (input(entry)) text += entry.help;
   text += "\nOptions (default in brackets):\n";
-  for (const OptionSpec& spec : OPTION_TABLE)
-    if (!input(spec) && spec.help != nullptr) text += spec.help;
+  for (const OptionEntry& entry : OPTION_TABLE)
+    if (!input(entry) && entry.help != nullptr) text += entry.help;
   return text +
          "  -h, --help  this help;  --version  the version\n\n"
          "Options are case-sensitive; flags may be clustered (-jz 3); -- ends the options.\n"

@@ -22,24 +22,25 @@ int status(const Setting<T>& s) {
 }
 
 // The -f row is the layout read: a -1 file's replaces what -f said.
-std::string option_row(const OptionSpec& spec, const Options& o, std::uint32_t seed) {
-  const std::string row = format("             -%c    ", spec.letter);
-  switch (spec.kind) {
+std::string option_row(const OptionEntry& entry, const Options& o, std::uint32_t seed) {
+  const std::string row = format("             -%c    ", entry.letter);
+  switch (entry.kind) {
     case OptionKind::Integer:
-      return row + format("%d        %d\n", status(o.*spec.number), (o.*spec.number).value);
+      return row + format("%d        %d\n", status(o.*entry.number), (o.*entry.number).value);
     case OptionKind::Decimal: {
-      const Setting<int>& s = o.*spec.number;
-      return row + format("%d        ", status(s)) + format(spec.shown, s.value / spec.scale) +
+      const Setting<int>& s = o.*entry.number;
+      return row + format("%d        ", status(s)) + format(entry.shown, s.value / entry.scale) +
              "\n";
     }
     case OptionKind::Level:
       return row + format("%d        %d\n", status(o.level), o.shown_level(o.level.value));
     case OptionKind::Text:
-      return row + format("%d        \"%s\"\n", status(o.*spec.text), (o.*spec.text).value.c_str());
+      return row +
+             format("%d        \"%s\"\n", status(o.*entry.text), (o.*entry.text).value.c_str());
     case OptionKind::Seed:
       return row + format("%d        %u\n", status(o.seed), seed);
     case OptionKind::Flag:
-      return row + format("%d\n", o.*spec.flag ? 1 : 0);
+      return row + format("%d\n", o.*entry.flag ? 1 : 0);
   }
   return row;
 }
@@ -65,8 +66,8 @@ void list_options(std::ostream& out, const Options& o, std::uint32_t seed) {
       << "                   Status equals one if set by command line\n"
       << RULE << "\n          Option   Status   Value\n";
   for (char letter : LISTED) {
-    if (const OptionSpec* spec = find_option(letter))
-      out << option_row(*spec, o, seed);
+    if (const OptionEntry* entry = find_option(letter))
+      out << option_row(*entry, o, seed);
     else
       file_rows(out, letter, o);
   }

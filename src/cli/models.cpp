@@ -51,10 +51,10 @@ class ModelCheck {
 };
 
 // Whether the command line gave the option.
-bool given(const OptionSpec& spec, const Options& o) {
-  if (spec.number != nullptr) return (o.*spec.number).given;
-  if (spec.text != nullptr) return (o.*spec.text).given;
-  if (spec.flag != nullptr) return o.*spec.flag;
+bool given(const OptionEntry& entry, const Options& o) {
+  if (entry.number != nullptr) return (o.*entry.number).given;
+  if (entry.text != nullptr) return (o.*entry.text).given;
+  if (entry.flag != nullptr) return o.*entry.flag;
   return o.seed.given;
 }
 
@@ -71,8 +71,8 @@ Model select_model(const Options& o, report::Console& console) {
   if (model == Model::SimulateFromFrequencies) check.need(o.score_percent.given, 'Y');
   // The refusals in their historical order.
   for (const char letter : std::string_view("bcejmnswzEYR")) {
-    const OptionSpec& spec = *find_option(letter);
-    if ((spec.refused_by >> number(model)) & 1u) check.refuse(given(spec, o), letter);
+    const OptionEntry& entry = *find_option(letter);
+    if ((entry.refused_by >> number(model)) & 1u) check.refuse(given(entry, o), letter);
   }
   if (traits(model).creates_only) check.need(o.simulated_samples.given, 'M');
   return check.ok() ? model : Model::None;
@@ -119,25 +119,25 @@ bool check_files_and_second_population(const Options& o, const char* p, report::
   return ok;
 }
 
-std::string range_text(const OptionSpec& spec, int value, const char* p) {
-  const char c = spec.letter;
-  switch (spec.range) {
+std::string range_text(const OptionEntry& entry, int value, const char* p) {
+  const char c = entry.letter;
+  switch (entry.range) {
     case RangeText::AtMost:
       return format("%s: Error option %c=%d should be less than or equal to %d \n", p, c, value,
-                    spec.max);
+                    entry.max);
     case RangeText::AtLeast:
       return format("%s: Error option %c=%d should be greater or equal to %d\n", p, c, value,
-                    spec.min);
+                    entry.min);
     case RangeText::Choices:
       return format("%s: Error option %c=%d (Accepted range is: 0,1 or 2)\n", p, c, value);
     case RangeText::Between:
-      if (spec.kind == OptionKind::Decimal) {
-        const auto shown = [&](int v) { return format(spec.shown, v / spec.scale); };
+      if (entry.kind == OptionKind::Decimal) {
+        const auto shown = [&](int v) { return format(entry.shown, v / entry.scale); };
         return format("%s: Error option %c=", p, c) + shown(value) +
-               " (Accepted range is: " + shown(spec.min) + ".." + shown(spec.max) + ")\n";
+               " (Accepted range is: " + shown(entry.min) + ".." + shown(entry.max) + ")\n";
       }
-      return format("%s: Error option %c=%d (Accepted range is: %d..%d)\n", p, c, value, spec.min,
-                    spec.max);
+      return format("%s: Error option %c=%d (Accepted range is: %d..%d)\n", p, c, value, entry.min,
+                    entry.max);
     case RangeText::None:
       break;
   }
@@ -146,10 +146,10 @@ std::string range_text(const OptionSpec& spec, int value, const char* p) {
 
 // False after its message when the option is given outside its range.
 bool in_range(char letter, const Options& o, const char* p, report::Console& c) {
-  const OptionSpec& spec = *find_option(letter);
-  const Setting<int>& s = o.*spec.number;
-  if (!s.given || (s.value >= spec.min && s.value <= spec.max)) return true;
-  c.err(range_text(spec, s.value, p));
+  const OptionEntry& entry = *find_option(letter);
+  const Setting<int>& s = o.*entry.number;
+  if (!s.given || (s.value >= entry.min && s.value <= entry.max)) return true;
+  c.err(range_text(entry, s.value, p));
   return false;
 }
 

@@ -96,7 +96,7 @@ using ModelSet = std::uint16_t;
 
 // One option letter: how its value is read and held, its default, its range,
 // the models that refuse it and its lines of the help text.
-struct OptionSpec {
+struct OptionEntry {
   char letter = 0;
   OptionKind kind = OptionKind::Integer;
   Setting<int> Options::*number = nullptr;  // Integer, Decimal, Level
@@ -116,7 +116,7 @@ struct OptionSpec {
 };
 
 // In the order of the help text; an input file is a letter digit.
-inline constexpr OptionSpec OPTION_TABLE[] = {
+inline constexpr OptionEntry OPTION_TABLE[] = {
     {.letter = '1',
      .kind = OptionKind::Text,
      .text = &Options::genotype_file,
@@ -265,7 +265,7 @@ inline constexpr OptionSpec OPTION_TABLE[] = {
 };
 
 // The letter's entry, or nullptr for a letter that is no option.
-[[nodiscard]] const OptionSpec* find_option(char letter);
+[[nodiscard]] const OptionEntry* find_option(char letter);
 
 // Reads the arguments (args[0] is the program) into options; -E defaults to
 // -e and -z counts from 0 with 1000 sets. A grammar failure writes its

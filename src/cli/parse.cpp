@@ -52,10 +52,10 @@ int to_scaled(const std::string& text, double scale) {
 
 // False after the messages when the value of a numeric option has characters
 // other than digits (and one '.' for the decimal options).
-bool check_number(report::Console& console, const std::string& progname, const OptionSpec& spec,
+bool check_number(report::Console& console, const std::string& progname, const OptionEntry& entry,
                   const std::string& value) {
-  const char letter = spec.letter;
-  const bool decimal = spec.kind == OptionKind::Decimal;
+  const char letter = entry.letter;
+  const bool decimal = entry.kind == OptionKind::Decimal;
   bool ok = true;
   int points = 0;
   for (char c : value) {
@@ -116,9 +116,9 @@ class Tokenizer {
 
   enum class Value { Taken, DefaultRuns, Refused };
   // What becomes of the word after a letter that takes a value.
-  [[nodiscard]] Value value_after(const OptionSpec& spec, const std::string& next) {
-    const char c = spec.letter;
-    if (spec.kind == OptionKind::Text) {
+  [[nodiscard]] Value value_after(const OptionEntry& entry, const std::string& next) {
+    const char c = entry.letter;
+    if (entry.kind == OptionKind::Text) {
       if (next.empty() || next[0] != '-') return Value::Taken;
       console_.err(format("\n%s: String following option '-%c' should not begin with '-' \n",
                           progname_.c_str(), c));
@@ -130,8 +130,8 @@ class Tokenizer {
           format("\n%s: Argument following option '-%c' is empty \n", progname_.c_str(), c));
       return Value::Refused;
     }
-    if (spec.count_optional && !is_digit(next[0])) return Value::DefaultRuns;
-    return check_number(console_, progname_, spec, next) ? Value::Taken : Value::Refused;
+    if (entry.count_optional && !is_digit(next[0])) return Value::DefaultRuns;
+    return check_number(console_, progname_, entry, next) ? Value::Taken : Value::Refused;
   }
 
   // The letters of args_[i]; returns the index of the last word used.
@@ -140,19 +140,19 @@ class Tokenizer {
     const std::size_t n = args_.size();
     for (std::size_t pos = 1; pos < arg.size(); ++pos) {
       const char c = arg[pos];
-      const OptionSpec* spec = find_option(c);
-      if (spec == nullptr) {
+      const OptionEntry* entry = find_option(c);
+      if (entry == nullptr) {
         console_.err(
             format("\n\n%s: Unrecognised command '%s' \n\n", progname_.c_str(), arg.c_str()));
         usage(progname_, console_);
         throw Exit{1};
       }
       words_.push_back(std::string("-") + c);
-      if (spec->kind == OptionKind::Flag) continue;
+      if (entry->kind == OptionKind::Flag) continue;
       if (i + 1 >= n) {
         // -s may stand without a count at the end of the line.
-        if (spec->count_optional) {
-          words_.push_back(std::to_string(spec->default_number));
+        if (entry->count_optional) {
+          words_.push_back(std::to_string(entry->default_number));
           continue;
         }
         not_followed(c);
@@ -163,13 +163,13 @@ class Tokenizer {
         return i;
       }
       const std::string& next = args_[i + 1];
-      switch (value_after(*spec, next)) {
+      switch (value_after(*entry, next)) {
         case Value::Refused:
           ok_ = false;
           return i;
         case Value::DefaultRuns:
           // A count-less -s leaves the following word to the scan.
-          words_.push_back(std::to_string(spec->default_number));
+          words_.push_back(std::to_string(entry->default_number));
           return i;
         case Value::Taken:
           break;
@@ -207,45 +207,45 @@ void set_flag(bool& flag, char letter, const std::string& progname, report::Cons
   flag = true;
 }
 
-void set_value(Options& o, const OptionSpec& spec, const std::string& value,
+void set_value(Options& o, const OptionEntry& entry, const std::string& value,
                const std::string& progname, report::Console& console) {
-  const char letter = spec.letter;
-  switch (spec.kind) {
+  const char letter = entry.letter;
+  switch (entry.kind) {
     case OptionKind::Integer:
-      set(o.*spec.number, to_int(value), letter, progname, console);
+      set(o.*entry.number, to_int(value), letter, progname, console);
       break;
     case OptionKind::Decimal:
-      set(o.*spec.number, to_scaled(value, spec.scale), letter, progname, console);
+      set(o.*entry.number, to_scaled(value, entry.scale), letter, progname, console);
       break;
     case OptionKind::Level:
       // Kept below INT_MAX so that the shifts for -n 1000 and for display
       // cannot overflow.
-      set(o.*spec.number, std::min(to_int(value), INT_MAX - 1) - 1, letter, progname, console);
+      set(o.*entry.number, std::min(to_int(value), INT_MAX - 1) - 1, letter, progname, console);
       break;
     case OptionKind::Text:
-      set(o.*spec.text, value, letter, progname, console);
+      set(o.*entry.text, value, letter, progname, console);
       break;
     case OptionKind::Seed:
       set(o.seed, to_seed(value, progname, console), letter, progname, console);
       break;
     case OptionKind::Flag:
-      set_flag(o.*spec.flag, letter, progname, console);
+      set_flag(o.*entry.flag, letter, progname, console);
       break;
   }
 }
 
 }  // namespace
 
-const OptionSpec* find_option(char letter) {
-  for (const OptionSpec& spec : OPTION_TABLE)
-    if (spec.letter == letter) return &spec;
+const OptionEntry* find_option(char letter) {
+  for (const OptionEntry& entry : OPTION_TABLE)
+    if (entry.letter == letter) return &entry;
   return nullptr;
 }
 
 Options::Options() {
-  for (const OptionSpec& spec : OPTION_TABLE) {
-    if (spec.number != nullptr) (this->*spec.number).value = spec.default_number;
-    if (spec.text != nullptr) (this->*spec.text).value = spec.default_text;
+  for (const OptionEntry& entry : OPTION_TABLE) {
+    if (entry.number != nullptr) (this->*entry.number).value = entry.default_number;
+    if (entry.text != nullptr) (this->*entry.text).value = entry.default_text;
   }
 }
 
@@ -259,10 +259,10 @@ Options parse_options(std::span<const std::string> args, const std::string& prog
   Options o;
   const std::vector<std::string>& words = tokens.words();
   for (std::size_t i = 0; i < words.size(); ++i) {
-    const OptionSpec& spec = *find_option(words[i][1]);
-    if (*spec.notice != '\0') console.out(spec.notice);
-    const bool flag = spec.kind == OptionKind::Flag;
-    set_value(o, spec, flag ? std::string() : words[++i], progname, console);
+    const OptionEntry& entry = *find_option(words[i][1]);
+    if (*entry.notice != '\0') console.out(entry.notice);
+    const bool flag = entry.kind == OptionKind::Flag;
+    set_value(o, entry, flag ? std::string() : words[++i], progname, console);
   }
   if (!o.retype_error_scaled.given) o.retype_error_scaled.value = o.error_scaled.value;
   if (o.sets.value == 1000) o.level.value += 1;

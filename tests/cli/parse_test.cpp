@@ -19,17 +19,17 @@ struct Parsed {
 // Each entry holds its value where its kind says, and a letter has one entry.
 TEST(OptionTable, EveryEntryIsComplete) {
   std::string letters;
-  for (const OptionSpec& spec : OPTION_TABLE) {
-    EXPECT_EQ(letters.find(spec.letter), std::string::npos) << spec.letter;
-    letters += spec.letter;
-    const bool numeric = spec.kind == OptionKind::Integer || spec.kind == OptionKind::Decimal ||
-                         spec.kind == OptionKind::Level;
-    EXPECT_EQ(spec.number != nullptr, numeric) << spec.letter;
-    EXPECT_EQ(spec.text != nullptr, spec.kind == OptionKind::Text) << spec.letter;
-    EXPECT_EQ(spec.flag != nullptr, spec.kind == OptionKind::Flag) << spec.letter;
-    EXPECT_EQ(spec.kind == OptionKind::Decimal, spec.scale > 1) << spec.letter;
-    EXPECT_TRUE(spec.range == RangeText::None || spec.number != nullptr) << spec.letter;
-    EXPECT_EQ(find_option(spec.letter), &spec);
+  for (const OptionEntry& entry : OPTION_TABLE) {
+    EXPECT_EQ(letters.find(entry.letter), std::string::npos) << entry.letter;
+    letters += entry.letter;
+    const bool numeric = entry.kind == OptionKind::Integer || entry.kind == OptionKind::Decimal ||
+                         entry.kind == OptionKind::Level;
+    EXPECT_EQ(entry.number != nullptr, numeric) << entry.letter;
+    EXPECT_EQ(entry.text != nullptr, entry.kind == OptionKind::Text) << entry.letter;
+    EXPECT_EQ(entry.flag != nullptr, entry.kind == OptionKind::Flag) << entry.letter;
+    EXPECT_EQ(entry.kind == OptionKind::Decimal, entry.scale > 1) << entry.letter;
+    EXPECT_TRUE(entry.range == RangeText::None || entry.number != nullptr) << entry.letter;
+    EXPECT_EQ(find_option(entry.letter), &entry);
   }
   EXPECT_EQ(find_option('i'), nullptr);
 }
