@@ -9,6 +9,20 @@
 
 namespace e2e {
 
+// Whether this build runs under AddressSanitizer, which reserves far more
+// address space at start than any test's memory cap allows.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 namespace fs = std::filesystem;
 
 inline std::string read_file(const fs::path& p) {

@@ -101,21 +101,9 @@ Limited run_limited(const path& dir, const std::vector<std::string>& args, rlim_
   return r;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 TEST(InputStreams, AGenAlExCountOfLociSizesNothingBeforeItsSamples) {
   // The sanitizer reserves terabytes of address space at start.
-  if (kAddressSanitizer) GTEST_SKIP() << "address space capped: not under AddressSanitizer";
+  if (e2e::kAddressSanitizer) GTEST_SKIP() << "address space capped: not under AddressSanitizer";
   const path dir = e2e::scratch_dir("counts_line");
   const rlim_t cap = rlim_t(256) << 20;
   const std::vector<std::string> args{"-1", "b.csv", "-c", "0", "-n", "100"};

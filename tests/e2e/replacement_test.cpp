@@ -215,21 +215,9 @@ TEST(Replacement, AnInterruptedRunKeepsTheEarlierLogAndShowsItsOwnSoFar) {
   EXPECT_FALSE(e2e::fs::exists(earlier.dir / e2e::kRunningLog));
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 TEST(Replacement, RunningOutOfMemoryIsAnInputErrorThatReplacesNothing) {
   // The sanitizer reserves far more address space than any limit allows.
-  if (kAddressSanitizer) GTEST_SKIP() << "address space limits do not apply under ASan";
+  if (e2e::kAddressSanitizer) GTEST_SKIP() << "address space limits do not apply under ASan";
   const EarlierRun earlier("memory", kAnalysis + " -r 5");
   // A 20 MB sample name in a run held to 100 MB of address space.
   std::string text = e2e::read_file(earlier.dir / "one_pop.gen");
