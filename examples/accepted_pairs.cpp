@@ -94,9 +94,7 @@ Analysis analyse(std::istream& genepop, const Settings& settings) {
 }
 
 void print(const Analysis& analysis, const Settings& settings) {
-  const auto name = [&](int sample) {
-    return analysis.samples.samples[static_cast<std::size_t>(sample)].name.c_str();
-  };
+  const auto name = [&](int sample) { return analysis.samples.sample(sample).name.c_str(); };
   std::printf("Level %d: LLR above %.2f, %.3f false positives expected\n", settings.level + 1,
               analysis.threshold, analysis.false_positives);
   std::printf("%-14s %-14s %8s\n", "sample", "matches", "LLR");

@@ -93,7 +93,7 @@ void name_loci_from(FrequencyTable& freqs, const GenotypeTable& table) {
 void tell_shared_names(const Loader& l, const GenotypeTable& table) {
   std::unordered_map<std::string_view, int> uses;
   std::vector<std::string_view> shared;
-  for (const Sample& s : table.samples)
+  for (const Sample& s : table.samples())
     if (++uses[s.name] == 2) shared.push_back(s.name);
   if (!shared.empty()) l.observer.shared_names(shared);
 }
@@ -112,8 +112,8 @@ GenotypeTable simulated_table(const AnalysisSettings& s,
   for (std::size_t p = 0; read && p < table.populations.size() && p < read->populations.size(); ++p)
     table.populations[p].name = read->populations[p].name;
   for (int i = 0; i < M + H; ++i) {
-    table.samples[std::size_t(i)].loci = masks[std::size_t(i)];
-    table.samples[std::size_t(i)].population = i < M ? 0 : 1;
+    table.sample(i).loci = masks[std::size_t(i)];
+    table.sample(i).population = i < M ? 0 : 1;
   }
   return table;
 }

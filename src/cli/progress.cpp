@@ -206,9 +206,8 @@ void Progress::simulated(const GenotypeTable& table) {
     const int n = table.size();
     for (int t = 0; t < R; ++t) {
       const int copy = n - R + t;
-      console_.out_then_log(format("          %-20s   %-20s\n",
-                                   table.samples[std::size_t(copy)].name.c_str(),
-                                   table.samples[std::size_t(t)].name.c_str()));
+      console_.out_then_log(format("          %-20s   %-20s\n", table.sample(copy).name.c_str(),
+                                   table.sample(t).name.c_str()));
     }
     console_.out(rule);
     console_.log(rule);

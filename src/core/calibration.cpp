@@ -88,7 +88,7 @@ GenotypeTable empty_like(const GenotypeTable& reference) {
   set.locus_names = reference.locus_names;
   set.populations = reference.populations;
   for (int i = 0; i < reference.size(); ++i)
-    set.samples[std::size_t(i)].population = reference.samples[std::size_t(i)].population;
+    set.sample(i).population = reference.sample(i).population;
   return set;
 }
 
@@ -121,7 +121,7 @@ struct SetSource {
                     ? resample_masks(n, reference_masks, rng)
                     : random_masks(n, reference.loci(), settings.score_percent, rng);
     (void)tally_patterns(set.masks);  // only refuses too many patterns
-    for (int i = 0; i < n; ++i) set.table.samples[std::size_t(i)].loci = set.masks[std::size_t(i)];
+    for (int i = 0; i < n; ++i) set.table.sample(i).loci = set.masks[std::size_t(i)];
     (void)draw_unrelated(set.table, n, freqs, rng);
     set.scorer = std::make_unique<PairScorer>(set.table, freqs, settings.error);
   }

@@ -40,9 +40,9 @@ double detectable_one_by_one(const PairScorer& scorer, PopulationPair cell, doub
   double g = 0;
   for (int i = later.first; i < later.end; ++i) {
     const int jend = within ? std::min(i, earlier.end) : earlier.end;
-    const LociMask& mi = table.samples[i].loci;
+    const LociMask& mi = table.sample(i).loci;
     for (int j = earlier.first; j < jend; ++j) {
-      const LociMask mask = mi & table.samples[j].loci;
+      const LociMask mask = mi & table.sample(j).loci;
       if (mask.empty()) continue;
       // The earlier sample is typed again first; the pair's own score draws
       // nothing and is not needed here.

@@ -71,7 +71,7 @@ FrequencyTable count_frequencies(const GenotypeTable& table) {
     // A locus missing in a sample counts as two missing copies whatever its
     // slots hold, so the table and the masks always agree.
     for (int i = 0; i < n; ++i) {
-      const bool scored = has_locus(table.samples[std::size_t(i)].loci, k);
+      const bool scored = has_locus(table.sample(i).loci, k);
       const std::int32_t* row = table.row(i);
       values[std::size_t(i)] = scored ? row[2 * k] : 0;
       values[std::size_t(n) + std::size_t(i)] = scored ? row[2 * k + 1] : 0;

@@ -59,9 +59,9 @@ std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> sou
 
 std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
                                                    std::span<const LociMask> source, Rng& rng) {
-  std::vector<LociMask> out(table.samples.size());
+  std::vector<LociMask> out(std::size_t(table.size()));
   for (std::size_t i = 0; i < out.size(); ++i) {
-    const Population& p = table.populations[std::size_t(table.samples[i].population)];
+    const Population& p = table.populations[std::size_t(table.sample(i).population)];
     const double lo = p.first, hi = p.end;
     const int index = static_cast<int>(lo + rng.uniform() * (hi - lo));
     out[i] = source[std::size_t(index)];

@@ -20,7 +20,7 @@ RowBlock::RowBlock(const PairScorer& scorer, RetypingWalk& walk)
   const LociMask all = all_loci(table.loci());
   masks_.assign(std::size_t(words_) * std::size_t(n_), 0);
   for (int s = 0; s < n_; ++s) {
-    const LociMask m = table.samples[std::size_t(s)].loci & all;
+    const LociMask m = table.sample(s).loci & all;
     for (int w = 0; w < words_; ++w)
       masks_[std::size_t(w) * std::size_t(n_) + std::size_t(s)] = m.word(w);
   }
@@ -52,8 +52,8 @@ void RowBlock::walk(int i, int first, int end) {
       add_overrides(i, first + j, j, 1, walk_.later_errors(), walk_.later_count());
   }
   int row_loci = 0;
-  scorer_.table().samples[std::size_t(i)].loci.for_each(
-      scorer_.table().loci(), [&](int k) { row_index_[std::size_t(k)] = row_loci++; });
+  scorer_.table().sample(i).loci.for_each(scorer_.table().loci(),
+                                          [&](int k) { row_index_[std::size_t(k)] = row_loci++; });
   sort_overrides(row_loci);
   scorer_.row_products(i, first, count, LaneProducts{pairs_.data(), earlier_.data(), later_.data()},
                        RowOverrides{overrides_.data(), starts_.data()});

@@ -96,8 +96,8 @@ class RowScanner {
 
  private:
   void pair(int i, int j) {
-    const Sample& si = table_.samples[std::size_t(i)];
-    const Sample& sj = table_.samples[std::size_t(j)];
+    const Sample& si = table_.sample(i);
+    const Sample& sj = table_.sample(j);
     const LociMask mask = sj.loci & si.loci;
     if (mask.empty()) return;
     if (settings_.count_mismatches) {
@@ -233,8 +233,8 @@ class BlockScanner {
       out_.beyond_kept += 1;
       return;
     }
-    const Sample& si = table_.samples[std::size_t(i)];
-    const Sample& sj = table_.samples[std::size_t(j)];
+    const Sample& si = table_.sample(i);
+    const Sample& sj = table_.sample(j);
     out_.pairs.push_back(MatchPair{i, j, si.population, sj.population,
                                    PairScorer::score_of_product(block_.pair(j)),
                                    sj.loci & si.loci});
@@ -279,7 +279,7 @@ PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng&
 
 LocusComparison compare_loci(const GenotypeTable& table, int i, int j) {
   LocusComparison out;
-  const LociMask both = table.samples[std::size_t(i)].loci & table.samples[std::size_t(j)].loci;
+  const LociMask both = table.sample(i).loci & table.sample(j).loci;
   const std::int32_t* a = table.row(i);
   const std::int32_t* b = table.row(j);
   for (int k = 0; k < table.loci(); ++k) {
@@ -295,7 +295,7 @@ LocusComparison compare_loci(const GenotypeTable& table, int i, int j) {
 AlleleComparison compare_alleles(const GenotypeTable& table, int i, int j) {
   AlleleComparison out;
   int shared = 0;
-  const LociMask both = table.samples[std::size_t(i)].loci & table.samples[std::size_t(j)].loci;
+  const LociMask both = table.sample(i).loci & table.sample(j).loci;
   const std::int32_t* a = table.row(i);
   const std::int32_t* b = table.row(j);
   for (int k = 0; k < table.loci(); ++k) {

@@ -62,7 +62,7 @@ void add_genotyping_errors(GenotypeTable& table, int s, double rate, const Frequ
 AlleleCounts simulate_reference(GenotypeTable& table, int recaptures, double error,
                                 const FrequencyTable& freqs, Rng& rng) {
   const int n = table.size();
-  for (int i = 0; i < n; ++i) table.samples[i].name = std::to_string(i + 1);
+  for (int i = 0; i < n; ++i) table.sample(i).name = std::to_string(i + 1);
   AlleleCounts counts = draw_unrelated(table, n - recaptures, freqs, rng);
   if (recaptures == 0) return counts;
   for (int t = 0; t < recaptures; ++t) copy_row(table, n - recaptures + t, t);

@@ -34,8 +34,8 @@ GenotypeTable make_set(const GenotypeTable& reference) {
   set.locus_names = reference.locus_names;
   set.populations = reference.populations;
   for (int i = 0; i < reference.size(); ++i) {
-    set.samples[i].population = reference.samples[i].population;
-    set.samples[i].loci = reference.samples[i].loci;
+    set.sample(i).population = reference.sample(i).population;
+    set.sample(i).loci = reference.sample(i).loci;
   }
   return set;
 }
@@ -49,7 +49,7 @@ void resample(GenotypeTable& set, MaskResampling how, std::span<const LociMask> 
     masks = resample_masks_by_population(set, reference, rng);
   else
     return;
-  for (int i = 0; i < set.size(); ++i) set.samples[i].loci = masks[i];
+  for (int i = 0; i < set.size(); ++i) set.sample(i).loci = masks[i];
 }
 
 struct SetAtLevel {

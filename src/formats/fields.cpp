@@ -173,7 +173,7 @@ void drop_carriage_return(std::string& line) {
 void PopulationList::open(GenotypeTable& table, const GenotypeReadSettings& settings) {
   if (current_ > 0 && count(current_) < settings.min_population) {
     if (settings.on_population_dropped) settings.on_population_dropped(name(current_));
-    table.resize(table.size() - count(current_));
+    table.drop_last(count(current_));
   } else {
     ++current_;
   }

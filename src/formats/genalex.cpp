@@ -182,12 +182,7 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
     }
     if (a_missing) mask.reset(k);
   }
-  table_.resize(index + 1);
-  Sample& s = table_.samples[std::size_t(index)];
-  s.name = name;
-  s.loci = mask;
-  s.population = pops_.current();
-  std::copy(row.begin(), row.end(), table_.row(index));
+  table_.add_sample(Sample{name, mask, pops_.current()}, row);
   pops_.add_sample();
   ++samples_read_;
 }

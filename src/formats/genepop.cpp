@@ -198,12 +198,7 @@ void GenepopReader::sample(std::string_view line) {
   }
   std::vector<std::int32_t> row(std::size_t(2 * table_.loci()), 0);
   const LociMask mask = genotypes(work, row.data());
-  table_.resize(index + 1);
-  Sample& s = table_.samples[std::size_t(index)];
-  s.name = name;
-  s.loci = mask;
-  s.population = pops_.current();
-  std::copy(row.begin(), row.end(), table_.row(index));
+  table_.add_sample(Sample{name, mask, pops_.current()}, row);
   pops_.add_sample();
 }
 

@@ -162,12 +162,7 @@ void OwnReader::sample(std::string_view work, const std::string& name, const std
     d.line = got.shown_line;
     throw Error(ErrorCode::AllelePairCount, std::move(d));
   }
-  table_.resize(index + 1);
-  Sample& s = table_.samples[std::size_t(index)];
-  s.name = name;
-  s.loci = got.mask;
-  s.population = pops_.current();
-  std::copy(got.alleles.begin(), got.alleles.end(), table_.row(index));
+  table_.add_sample(Sample{name, got.mask, pops_.current()}, got.alleles);
   pops_.add_sample();
 }
 

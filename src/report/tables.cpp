@@ -79,8 +79,8 @@ void pairs_table(std::ostream& out, const GenotypeTable& reference,
     const double alpha = calibration.false_positives_above(pair.llr);
     Row row(out);
     row.whole(long(r) + 1)
-        .text(reference.samples[std::size_t(pair.later)].name)
-        .text(reference.samples[std::size_t(pair.earlier)].name)
+        .text(reference.sample(pair.later).name)
+        .text(reference.sample(pair.earlier).name)
         .whole(pair.later_population + 1)
         .whole(pair.earlier_population + 1)
         .text(population_name(reference, pair.later_population))
@@ -114,7 +114,7 @@ void individuals_table(std::ostream& out, const GenotypeTable& reference,
   int next = clusters.count();
   for (std::size_t s = 0; s < n; ++s) {
     if (individual[s] == 0) individual[s] = ++next;
-    const Sample& sample = reference.samples[s];
+    const Sample& sample = reference.sample(s);
     Row(out)
         .whole(long(s) + 1)
         .text(sample.name)

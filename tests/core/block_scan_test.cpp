@@ -139,7 +139,7 @@ Panel panel(int nloci, int n, std::uint32_t seed) {
   for (int s = 0; s < n; ++s) {
     for (int c = 0; c < 2 * nloci; ++c) p.table.row(s)[c] = 10 * (1 + int(3 * draw.uniform()));
     for (int k = 0; k < nloci; ++k)
-      if (s % 3 == 0 || draw.uniform() < 0.6) p.table.samples[std::size_t(s)].loci.set(k);
+      if (s % 3 == 0 || draw.uniform() < 0.6) p.table.sample(s).loci.set(k);
   }
   return p;
 }
@@ -197,7 +197,7 @@ TEST(BlockScan, ScansAsDrawingOneByOneDoes) {
 TEST(BlockScan, CellEffectiveSizesAsDrawingOneByOne) {
   Panel p = panel(4, 90, 6);
   p.table.populations = {{"P", 0, 50}, {"Q", 50, 90}};
-  for (int s = 50; s < 90; ++s) p.table.samples[std::size_t(s)].population = 1;
+  for (int s = 50; s < 90; ++s) p.table.sample(s).population = 1;
   const PairScorer scorer(p.table, p.freqs, 0.01);
   for (const double rate : {0.01, 0.3}) {
     for (const tarvo::PopulationPair cell : {tarvo::PopulationPair{0, 0}, {1, 0}}) {
@@ -207,8 +207,7 @@ TEST(BlockScan, CellEffectiveSizesAsDrawingOneByOne) {
       const tarvo::Population& later = p.table.populations[std::size_t(cell.later)];
       for (int i = later.first; i < later.end; ++i)
         for (int j = 0; j < (cell.later == 0 ? i : 50); ++j) {
-          const tarvo::LociMask mask =
-              p.table.samples[std::size_t(i)].loci & p.table.samples[std::size_t(j)].loci;
+          const tarvo::LociMask mask = p.table.sample(i).loci & p.table.sample(j).loci;
           if (mask.empty()) continue;
           const double self_j = scorer.self_score(j, mask, rate, one);
           const double self_i = scorer.self_score(i, mask, rate, one);

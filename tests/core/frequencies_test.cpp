@@ -16,7 +16,7 @@ GenotypeTable tiny() {
   const std::int32_t rows[3][4] = {{12, 10, 5, 5}, {10, 10, 7, 5}, {12, 14, 99, 99}};
   for (int s = 0; s < 3; ++s) {
     for (int c = 0; c < 4; ++c) t.row(s)[c] = rows[s][c];
-    t.samples[std::size_t(s)].loci = s == 2 ? 0x1u : 0x3u;
+    t.sample(s).loci = s == 2 ? 0x1u : 0x3u;
   }
   return t;
 }
@@ -58,7 +58,7 @@ TEST(Frequencies, UnknownAlleleAndTooManyAlleles) {
   for (int s = 0; s < n; ++s) {
     t.row(s)[0] = 2 * s + 1;
     t.row(s)[1] = 2 * s + 2;
-    t.samples[std::size_t(s)].loci = 1;
+    t.sample(s).loci = 1;
   }
   try {
     (void)tarvo::count_frequencies(t);

@@ -27,8 +27,8 @@ GenotypeTable four_samples() {
   for (int s = 0; s < 4; ++s) {
     t.row(s)[0] = rows[s][0];
     t.row(s)[1] = rows[s][1];
-    t.samples[std::size_t(s)].loci = 1;
-    t.samples[std::size_t(s)].population = s / 2;
+    t.sample(s).loci = 1;
+    t.sample(s).population = s / 2;
   }
   return t;
 }
@@ -89,7 +89,7 @@ TEST(Scan, KeepsAtMostPairsAndCountsTheRest) {
   for (int s = 0; s < n; ++s) {
     t.row(s)[0] = 10;
     t.row(s)[1] = 20;
-    t.samples[std::size_t(s)].loci = 1;
+    t.sample(s).loci = 1;
   }
   const tarvo::PairScorer scorer(t, f, 0.01);
   tarvo::ScanSettings s;
@@ -107,7 +107,7 @@ TEST(Scan, CompareAlleles) {
   const std::int32_t rows[2][4] = {{10, 10, 5, 6}, {10, 12, 7, 8}};
   for (int s = 0; s < 2; ++s) {
     for (int c = 0; c < 4; ++c) t.row(s)[c] = rows[s][c];
-    t.samples[std::size_t(s)].loci = 3;
+    t.sample(s).loci = 3;
   }
   const tarvo::AlleleComparison a = tarvo::compare_alleles(t, 1, 0);
   EXPECT_EQ(a.alleles, 4);
@@ -131,7 +131,7 @@ TEST(Scan, ThreadCountsGiveTheSameScan) {
   tarvo::Rng draw(3);
   for (int s = 0; s < n; ++s) {
     for (int c = 0; c < 6; ++c) t.row(s)[c] = 10 * (1 + int(3 * draw.uniform()));
-    t.samples[std::size_t(s)].loci = 1 + std::uint32_t(7 * draw.uniform());
+    t.sample(s).loci = 1 + std::uint32_t(7 * draw.uniform());
   }
   const tarvo::PairScorer scorer(t, three, 0.01);
   tarvo::ScanSettings s;

@@ -24,7 +24,7 @@ GenotypeTable table_of(int nloci, std::vector<int> sizes) {
   int first = 0;
   for (int p = 0; p < int(sizes.size()); ++p) {
     t.populations.push_back(Population{"p", first, first + sizes[p]});
-    for (int i = first; i < first + sizes[p]; ++i) t.samples[i].population = p;
+    for (int i = first; i < first + sizes[p]; ++i) t.sample(i).population = p;
     first += sizes[p];
   }
   return t;
@@ -55,7 +55,7 @@ TEST(Simulation, ReferenceCopiesAndErrorsCopiesFirst) {
   GenotypeTable t = table_of(1, {6});
   Rng rng(3), replay(3);
   (void)simulate_reference(t, 2, 1.0, f, rng);
-  EXPECT_EQ(t.samples[5].name, "6");
+  EXPECT_EQ(t.sample(5).name, "6");
   // Replay: 4 samples drawn, 4 and 5 copy 0 and 1, then one error each on 4, 5, 0, 1.
   std::int32_t want[6][2];
   for (int s = 0; s < 4; ++s)

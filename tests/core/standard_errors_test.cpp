@@ -39,7 +39,7 @@ TEST(StandardErrors, SimulationModelRowAndStopOnNegativePlan) {
   const FrequencyTable f{{L, L, L}};
   GenotypeTable ref(3, 12);
   ref.populations = {{"a", 0, 12}};
-  for (Sample& s : ref.samples) s.loci = 7u;
+  for (int s = 0; s < ref.size(); ++s) ref.sample(s).loci = 7u;
   Calibration cal;
   cal.thresholds.fill(1.0);
   cal.false_positives.fill(0.5);

@@ -47,10 +47,10 @@ TEST(Genalex, ReadsSamplesPopulationNamesAndMissingLoci) {
   EXPECT_EQ(t.populations[0].name, "North");
   EXPECT_EQ(t.populations[1].name, "South Bay");
   EXPECT_EQ(t.populations[1].first, 2);
-  EXPECT_EQ(t.samples[3].name, "t2");
-  EXPECT_EQ(t.samples[3].population, 1);
-  EXPECT_EQ(t.samples[1].loci, 2u);  // LocA missing
-  EXPECT_EQ(t.samples[3].loci, 1u);
+  EXPECT_EQ(t.sample(3).name, "t2");
+  EXPECT_EQ(t.sample(3).population, 1);
+  EXPECT_EQ(t.sample(1).loci, 2u);  // LocA missing
+  EXPECT_EQ(t.sample(3).loci, 1u);
   EXPECT_EQ(std::vector<int>(t.row(2), t.row(2) + 4), (std::vector<int>{118, 122, 200, 204}));
 }
 

@@ -48,10 +48,10 @@ TEST(Genepop, ReadsLocusListsGenotypeWidthsAndSeparators) {
   EXPECT_EQ(t.populations[0].name, "Ab");  // first word of its last sample
   EXPECT_EQ(t.populations[0].end, 2);
   EXPECT_EQ(t.populations[1].name, "Xy");
-  EXPECT_EQ(t.samples[1].name, "Ab d");
-  EXPECT_EQ(t.samples[0].loci, 3u);
-  EXPECT_EQ(t.samples[1].loci, 5u);
-  EXPECT_EQ(t.samples[2].population, 1);
+  EXPECT_EQ(t.sample(1).name, "Ab d");
+  EXPECT_EQ(t.sample(0).loci, 3u);
+  EXPECT_EQ(t.sample(1).loci, 5u);
+  EXPECT_EQ(t.sample(2).population, 1);
   const std::vector<int> row1(t.row(1), t.row(1) + 6);
   EXPECT_EQ(row1, (std::vector<int>{3, 4, 0, 5, 6, 6}));
 
@@ -124,8 +124,8 @@ TEST(Genepop, MinimumSizeDropsClosedPopulations) {
   ASSERT_EQ(t.populations.size(), 3u);
   EXPECT_EQ(t.populations[1].name, "C2");
   EXPECT_EQ(t.populations[1].first, 1);
-  EXPECT_EQ(t.samples[1].name, "C1");
-  EXPECT_EQ(t.samples[3].population, 2);
+  EXPECT_EQ(t.sample(1).name, "C1");
+  EXPECT_EQ(t.sample(3).population, 2);
 }
 
 TEST(Genepop, ReadsThePublishedDataSets) {

@@ -43,7 +43,7 @@ std::string summary(const GenotypeTable& t) {
     s += " " + p.name + "@" + std::to_string(p.first) + "-" + std::to_string(p.end);
   s += "\n";
   for (int i = 0; i < t.size(); ++i) {
-    const auto& smp = t.samples[std::size_t(i)];
+    const auto& smp = t.sample(i);
     s += smp.name + " p" + std::to_string(smp.population) + " m" +
          std::to_string(smp.loci.word(0)) + ":";
     for (int a = 0; a < 2 * t.loci(); ++a) s += " " + std::to_string(t.row(i)[a]);
@@ -88,7 +88,7 @@ TEST(OwnFormat, MissingGenotypes) {
   // Either allele 0 makes the locus missing; only the literal "0" against a
   // non-missing text is refused.
   const auto mask = [](const std::string& a, const std::string& b) {
-    return read("ID,L1,L1,L2,L2\nPOP\nS1," + a + "," + b + ",1,1\n").samples[0].loci;
+    return read("ID,L1,L1,L2,L2\nPOP\nS1," + a + "," + b + ",1,1\n").sample(0).loci;
   };
   EXPECT_EQ(mask("0", "0"), 2u);
   EXPECT_EQ(mask("00", "203"), 2u);
@@ -155,9 +155,9 @@ TEST(OwnFormat, WidePanelsLongLinesAndLongNames) {
   const GenotypeTable t = read(text + line + "\n");
   ASSERT_EQ(t.loci(), 300);
   EXPECT_EQ(t.locus_names[299], locus + "299");
-  EXPECT_EQ(t.samples[0].name, name);
-  EXPECT_EQ(t.samples[0].loci.count(), 295);
-  EXPECT_TRUE(t.samples[0].loci.has(299) && !t.samples[0].loci.has(285));
+  EXPECT_EQ(t.sample(0).name, name);
+  EXPECT_EQ(t.sample(0).loci.count(), 295);
+  EXPECT_TRUE(t.sample(0).loci.has(299) && !t.sample(0).loci.has(285));
   EXPECT_EQ(t.row(0)[599], 2);
   const std::string longest(std::size_t(tarvo::SOL), 'x');
   EXPECT_EQ(read("ID," + longest + "," + longest + "\nPOP\nS1,1,1\n").loci(), 1);
@@ -174,9 +174,9 @@ void expect_same(const GenotypeTable& a, const GenotypeTable& b) {
   ASSERT_EQ(a.size(), b.size());
   ASSERT_EQ(a.locus_names, b.locus_names);
   for (int i = 0; i < a.size(); ++i) {
-    EXPECT_EQ(a.samples[i].name, b.samples[i].name);
-    EXPECT_EQ(a.samples[i].loci, b.samples[i].loci);
-    EXPECT_EQ(a.samples[i].population, b.samples[i].population);
+    EXPECT_EQ(a.sample(i).name, b.sample(i).name);
+    EXPECT_EQ(a.sample(i).loci, b.sample(i).loci);
+    EXPECT_EQ(a.sample(i).population, b.sample(i).population);
     EXPECT_TRUE(std::equal(a.row(i), a.row(i) + 2 * a.loci(), b.row(i))) << i;
   }
 }
@@ -190,7 +190,7 @@ TEST(OwnFormat, ReadsLikeTheSameDataInGenepop) {
   for (const auto& name : gen.locus_names) text += "," + name + "," + name;
   text += "\nPOP\n";
   for (int s = 0; s < gen.size(); ++s) {
-    text += gen.samples[std::size_t(s)].name;
+    text += gen.sample(s).name;
     for (int a = 0; a < 2 * gen.loci(); ++a) text += "," + std::to_string(gen.row(s)[a]);
     text += "\n";
   }

@@ -207,8 +207,8 @@ TEST(Report, FrequencyReport) {
 GenotypeTable four_samples() {
   GenotypeTable table(2, 4);
   for (int s = 0; s < 4; ++s) {
-    table.samples[std::size_t(s)].name = "S" + std::to_string(s + 1);
-    table.samples[std::size_t(s)].loci = all_loci(2);
+    table.sample(s).name = "S" + std::to_string(s + 1);
+    table.sample(s).loci = all_loci(2);
     for (int a = 0; a < 4; ++a) table.row(s)[a] = 100 + a;
   }
   table.populations = {{"P", 0, 4}};

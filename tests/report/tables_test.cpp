@@ -28,7 +28,7 @@ GenotypeTable three_samples() {
   t.populations = {{"North", 0, 2}, {"", 2, 3}};
   const char* names[] = {"a", "b", "c\td"};
   for (int i = 0; i < 3; ++i) {
-    t.samples[std::size_t(i)] = Sample{names[i], 1u, i < 2 ? 0 : 1};
+    t.sample(i) = Sample{names[i], 1u, i < 2 ? 0 : 1};
     t.row(i)[0] = 10;
     t.row(i)[1] = 12 + i;
   }
