@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/output_stream.h"
+#include "core/recaptures.h"
 #include "core/retyping_walk.h"
 #include "core/row_block.h"
 #include "tarvo/error.h"
@@ -148,8 +149,7 @@ CellEstimate within_cell(const CellContext& ctx, const CellCount& count) {
   if (M - Vu >= E) E = std::max(double(M), std::min(E, double(Nu)));
   c.effective = E;
   const double h = 1 - (M - Vu) / E;
-  const double x = std::exp(std::log(h) / E);
-  c.recaptures = (1 - std::pow(x, Nu)) * Nu;
+  c.recaptures = within_cell_recaptures(h, E, Nu);
   c.percent = 100 * c.recaptures / (Nu - c.recaptures);
   return c;
 }
@@ -208,7 +208,7 @@ CellEstimate between_cell(const CellContext& ctx, const CellCount& count, int in
     return c;
   }
   const double h = 1 - (M - Vut) / E12;
-  c.recaptures = B * (1 - std::pow(h, B / E12));
+  c.recaptures = between_cell_recaptures(h, E12, B);
   c.percent = 100 * c.recaptures / B;
   return c;
 }

@@ -8,6 +8,7 @@
 
 #include "core/kernels.h"
 #include "core/output_stream.h"
+#include "core/recaptures.h"
 #include "core/retyping_walk.h"
 #include "core/row_block.h"
 #include "core/scan_detail.h"
@@ -38,12 +39,7 @@ LevelEstimate estimate_level(double M, double S, double N, double V) {
   if (e.net < 0) e.net = 0;
   e.effective = 0.5 + 0.5 * std::sqrt(1 + 4 * S);
   const double h = 1 - e.net / e.effective;
-  if (h <= 0) {
-    e.recaptures = 0;
-  } else {
-    const double l = 1 - std::exp(std::log(h) / e.effective);
-    e.recaptures = N * (1 - std::pow(1 - l, N));
-  }
+  e.recaptures = h <= 0 ? 0 : expected_recaptures(h, e.effective, N);
   e.percent = 100 * e.recaptures / (N - e.recaptures);
   return e;
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/recaptures.h"
 #include "tarvo/patterns.h"
 #include "tarvo/scorer.h"
 
@@ -23,8 +24,9 @@ double pairs_of(double n) {
 // negatives, from its effective size and its size.
 double corrected_matches(double m, double V, double effective, double size) {
   const double w = std::max(m, std::min(effective, size));
-  const double l = 1 - std::exp(std::log(1 - (m - V) / w) / w);
-  return l < 0 ? 0 : size * (1 - std::pow(1 - l, size));
+  const double h = 1 - (m - V) / w;
+  // More false positives than matches: no recaptures.
+  return h > 1 ? 0 : expected_recaptures(h, w, size);
 }
 
 // The data set of the runs: the reference's loci and populations; genotypes
