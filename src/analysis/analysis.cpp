@@ -124,6 +124,8 @@ int simulate_errors(Analysis& a, LevelResult& level, const RecaptureSettings& co
   level.errors =
       simulate_standard_errors(r.data.reference, r.data.frequencies, r.calibration,
                                level.cells.plan, error_settings(a, level, copies), a.rng, progress);
+  // The reports read the round-up counts of the plan the runs used.
+  level.cells.plan = level.errors.plan;
   a.last_errors = level.errors;
   const auto z = std::size_t(level.level);
   r.search.record(level.level, level.errors.se[z],

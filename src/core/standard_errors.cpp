@@ -110,7 +110,7 @@ void add_level_sums(LevelSums& sums, const PairScan& scan) {
 }
 
 // The standard error of every level and the level with the smallest.
-void finish(StandardErrors& out, const RecapturePlan& plan, const StandardErrorSettings& settings) {
+void finish(StandardErrors& out, const StandardErrorSettings& settings) {
   // Rounding each plan row to whole pairs adds a binomial spread of its own,
   // which is taken out of the spread of the total.
   for (int p = 0; p < out.populations; ++p)
@@ -118,7 +118,7 @@ void finish(StandardErrors& out, const RecapturePlan& plan, const StandardErrorS
       const CellSums& c = out.cell(PopulationPair{p, q});
       if (c.matches > TINY)
         out.rounding_variance +=
-            cell_standard_error(plan, settings.plan_rows, settings.runs, PopulationPair{p, q},
+            cell_standard_error(out.plan, settings.plan_rows, settings.runs, PopulationPair{p, q},
                                 c.recaptures, c.recaptures_sq)
                 .rounding;
     }
@@ -160,19 +160,20 @@ CellError cell_standard_error(const RecapturePlan& plan, int rows, int runs, Pop
 }
 
 StandardErrors simulate_standard_errors(const GenotypeTable& reference, const FrequencyTable& freqs,
-                                        const Calibration& calibration, RecapturePlan& plan,
+                                        const Calibration& calibration, const RecapturePlan& plan,
                                         const StandardErrorSettings& settings, Rng& rng,
                                         const StandardErrorObserver& observer) {
   StandardErrors out;
+  out.plan = plan;
   out.populations = static_cast<int>(reference.populations.size());
   out.cells.assign(std::size_t(out.populations) * out.populations, CellSums{});
   int rows = settings.plan_rows;
   if (settings.simulation_model) {
     // All recaptures go through one row; its round-up count carries on from
     // whatever the plan held.
-    if (plan.empty()) plan.resize(1);
-    plan[0].cell = PopulationPair{0, settings.second_population != 0 ? 1 : 0};
-    plan[0].recaptures = settings.total;
+    if (out.plan.empty()) out.plan.resize(1);
+    out.plan[0].cell = PopulationPair{0, settings.second_population != 0 ? 1 : 0};
+    out.plan[0].recaptures = settings.total;
     rows = 1;
   }
   const std::vector<LociMask> masks = reference.masks();
@@ -187,8 +188,8 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
   for (int r = 0; r < settings.runs; ++r) {
     if (observer.on_run) observer.on_run(r);
     resample(set, settings.masks, masks, rng);
-    const bool planted =
-        simulate_with_recaptures(set, plan, rows, settings.copying, freqs, rng, observer.on_row);
+    const bool planted = simulate_with_recaptures(set, out.plan, rows, settings.copying, freqs, rng,
+                                                  observer.on_row);
     const PairScorer scorer(set, freqs, settings.score_error);
     const PairScan scan = scan_pairs(scorer, scan_settings, rng);
     if (scan.pairs_full() && observer.on_pairs_full) observer.on_pairs_full();
@@ -200,7 +201,7 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
     }
     if (!planted) break;
   }
-  finish(out, plan, settings);
+  finish(out, settings);
   return out;
 }
 

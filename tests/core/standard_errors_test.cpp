@@ -64,8 +64,8 @@ TEST(StandardErrors, SimulationModelRowAndStopOnNegativePlan) {
   se = simulate_standard_errors(ref, f, cal, plan, st, rng, obs);
   EXPECT_EQ(runs, 5);
   EXPECT_EQ(planted, (std::vector<int>{-1, 2, 2, 2, 2}));
-  ASSERT_EQ(plan.size(), 1u);
-  EXPECT_EQ(plan[0].cell, (PopulationPair{0, 0}));
+  ASSERT_EQ(se.plan.size(), 1u);
+  EXPECT_EQ(se.plan[0].cell, (PopulationPair{0, 0}));
   for (int k = 0; k < LEVELS; ++k)
     if (se.se[k] < se.se[se.best]) ADD_FAILURE() << "level " << k << " beats best";
 }
