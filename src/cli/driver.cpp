@@ -33,9 +33,6 @@ namespace {
 using report::format;
 using Clock = std::chrono::steady_clock;
 
-// Program name and output name buffers of the first versions.
-constexpr int NAMEBUF = 8192;
-
 // What the program holds around the analysis: its streams and files.
 struct Program {
   Program(std::ostream& out, std::ostream& err) : console(&out, &err) {
@@ -274,8 +271,8 @@ void complete(const CommandLine& line, const AnalysisResult& result, const Progr
 int drive(Program& program, const std::vector<std::string>& args) {
   const Clock::time_point start = Clock::now();
   const std::string progname = program_name(args[0]);
-  if (progname.size() >= std::size_t(NAMEBUF)) {
-    program.console.err(format("tarvo: program path longer than %d characters\n", NAMEBUF - 1));
+  if (progname.size() >= std::size_t(NAME_BUFFER)) {
+    program.console.err(format("tarvo: program path longer than %d characters\n", NAME_BUFFER - 1));
     return 1;
   }
   const InfoRequest info = info_request(args);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "report/report.h"
+#include "tarvo/calibration.h"
 #include "tarvo/limits.h"
 
 namespace tarvo::cli {
@@ -31,14 +32,17 @@ struct Setting {
 enum class Output { Freq, Miss, Pair, Pop, Stat, Simm, Join, Loci, Log };
 inline constexpr int OUTPUTS = 9;
 
+// -e and -E are held as whole multiples of 1/ERROR_SCALE.
+inline constexpr double ERROR_SCALE = 10000.0;
+
 // The defaults live in the option table below.
 struct Options {
   Options();
   Setting<int> mask_resampling;         // -b
   Setting<int> iterations;              // -c
   Setting<std::string> prefix;          // -d
-  Setting<int> error_scaled;            // -e, x 10000
-  Setting<int> retype_error_scaled;     // -E, x 10000
+  Setting<int> error_scaled;            // -e, x ERROR_SCALE
+  Setting<int> retype_error_scaled;     // -E, x ERROR_SCALE
   bool own_format = false;              // -f, replaced by the layout of a -1 file
   bool genalex_format = false;          // the layout detected is a GenAlEx export
   Setting<int> second_population;       // -H
@@ -60,12 +64,12 @@ struct Options {
   std::array<std::string, OUTPUTS> outputs{};
 
   // Exact integers behind the decimal options keep 0.57 at its digits.
-  [[nodiscard]] double error() const { return error_scaled.value / 10000.0; }
-  [[nodiscard]] double retype_error() const { return retype_error_scaled.value / 10000.0; }
+  [[nodiscard]] double error() const { return error_scaled.value / ERROR_SCALE; }
+  [[nodiscard]] double retype_error() const { return retype_error_scaled.value / ERROR_SCALE; }
   [[nodiscard]] double score_fraction() const { return score_percent.value / 100.0; }
   [[nodiscard]] const std::string& output(Output o) const { return outputs[static_cast<int>(o)]; }
-  // The level as numbered for the user: from 1, or from 0 with 1000 sets.
-  [[nodiscard]] int shown_level(int index) const { return sets.value == 1000 ? index : index + 1; }
+  // The level as numbered for the user.
+  [[nodiscard]] int shown_level(int index) const { return tarvo::shown_level(index, sets.value); }
 };
 
 enum class OptionKind {
@@ -150,7 +154,7 @@ inline constexpr OptionEntry OPTION_TABLE[] = {
      .kind = OptionKind::Decimal,
      .number = &Options::error_scaled,
      .default_number = 100,
-     .scale = 10000.0,
+     .scale = ERROR_SCALE,
      .shown = "%6.4f",
      .range = RangeText::Between,
      .min = 1,
@@ -161,7 +165,7 @@ inline constexpr OptionEntry OPTION_TABLE[] = {
      .kind = OptionKind::Decimal,
      .number = &Options::retype_error_scaled,
      .default_number = 100,
-     .scale = 10000.0,
+     .scale = ERROR_SCALE,
      .shown = "%6.4f",
      .range = RangeText::Between,
      .min = 1,

@@ -9,6 +9,7 @@
 
 #include "cli/models.h"
 #include "cli/options.h"
+#include "cli/outputs.h"
 
 namespace tarvo::cli {
 
@@ -265,22 +266,19 @@ Options parse_options(std::span<const std::string> args, const std::string& prog
     set_value(o, entry, flag ? std::string() : words[++i], progname, console);
   }
   if (!o.retype_error_scaled.given) o.retype_error_scaled.value = o.error_scaled.value;
-  if (o.sets.value == 1000) o.level.value += 1;
+  // -z was read as counted from 1.
+  if (o.sets.value == SETS_COUNTING_FROM_ZERO) o.level.value += 1;
   return o;
 }
 
 void complete_options(Options& o, const std::string& progname, report::Console& console) {
-  // Room for the longest suffix and the terminator in a name buffer of 8192.
-  constexpr std::size_t MAX_PREFIX = 8192 - 10;
   if (o.prefix.value.size() > MAX_PREFIX) {
     console.err(format("%s: Error option d: prefix longer than %zu characters\n", progname.c_str(),
                        MAX_PREFIX));
     throw Exit{1};
   }
-  static constexpr std::array<const char*, OUTPUTS> SUFFIX = {"_freq.txt", "_miss.txt", "_pair.txt",
-                                                              "_pop.txt",  "_stat.txt", "_simm.txt",
-                                                              "_join.txt", "_loci.txt", "_log.txt"};
-  for (int k = 0; k < OUTPUTS; ++k) o.outputs[k] = o.prefix.value + SUFFIX[k];
+  for (std::size_t k = 0; k < REPORT_SUFFIXES.size(); ++k)
+    o.outputs[k] = o.prefix.value + std::string(REPORT_SUFFIXES[k]);
 }
 
 }  // namespace tarvo::cli

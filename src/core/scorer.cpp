@@ -18,7 +18,6 @@ namespace tarvo {
 
 namespace {
 
-constexpr double PRODUCT_FLOOR = 1e-200;
 constexpr std::uint16_t NO_CODE = detail::ABSENT;
 
 // b1, b2: the alleles of the genotype whose frequencies p1, p2 are.

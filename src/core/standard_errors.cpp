@@ -16,6 +16,10 @@ namespace tarvo {
 
 namespace {
 
+// The best level's standard error is below this bound; when none is, level 0
+// stands.
+constexpr double LARGEST_BEST_SE = 999999.0;
+
 double pairs_of(double n) {
   return n * (n - 1) / 2;
 }
@@ -122,7 +126,7 @@ void finish(StandardErrors& out, const StandardErrorSettings& settings) {
                                 c.recaptures, c.recaptures_sq)
                 .rounding;
     }
-  double smallest = 999999.0;
+  double smallest = LARGEST_BEST_SE;
   const MomentSums& r = out.sums.recaptures;
   for (int k = 0; k < LEVELS; ++k) {
     const double sd = std_dev(settings.runs, r.sum[k], r.sumsq[k]);

@@ -87,10 +87,6 @@ std::string shown_name(std::string_view name) {
   return std::string(name.substr(0, cut)) + std::string(MORE);
 }
 
-int shown_level(int index, int sets) {
-  return sets == MAX_SETS ? index : index + 1;
-}
-
 void write_header(std::ostream& out, const Header& header, const std::string& file_name) {
   out << header.date << '\n';
   out << "Executable file: " << VERSION << '\n';

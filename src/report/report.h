@@ -51,9 +51,6 @@ class Console {
   std::ostream* log_ = nullptr;
 };
 
-// The level as numbered for the user: from 1, or from 0 with 1000 sets.
-[[nodiscard]] int shown_level(int index, int sets);
-
 // What every report file starts with.
 struct Header {
   std::string date;                 // asctime layout, ends in a newline
