@@ -60,6 +60,10 @@ bool given(const OptionEntry& entry, const Options& o) {
 
 }  // namespace
 
+bool accepts(Model model, char letter) {
+  return ((find_option(letter)->refused_by >> number(model)) & 1u) == 0;
+}
+
 Model select_model(const Options& o, report::Console& console) {
   const Model model = model_from_files(o);
   if (model == Model::None) {
@@ -70,10 +74,8 @@ Model select_model(const Options& o, report::Console& console) {
   ModelCheck check(model, console);
   if (model == Model::SimulateFromFrequencies) check.need(o.score_percent.given, 'Y');
   // The refusals in their historical order.
-  for (const char letter : std::string_view("bcejmnswzEYR")) {
-    const OptionEntry& entry = *find_option(letter);
-    if ((entry.refused_by >> number(model)) & 1u) check.refuse(given(entry, o), letter);
-  }
+  for (const char letter : std::string_view("bcejmnswzEYR"))
+    if (!accepts(model, letter)) check.refuse(given(*find_option(letter), o), letter);
   if (traits(model).creates_only) check.need(o.simulated_samples.given, 'M');
   return check.ok() ? model : Model::None;
 }

@@ -66,6 +66,9 @@ inline constexpr ModelTraits MODEL_TRAITS[] = {
   return m != Model::None && !traits(m).frequency_file;
 }
 
+// Whether the model takes the option of that letter (one of the table's).
+[[nodiscard]] bool accepts(Model model, char letter);
+
 // The model the options select, or Model::None after saying why.
 [[nodiscard]] Model select_model(const Options& options, report::Console& console);
 // False after the messages of every value out of range. A -s out of range

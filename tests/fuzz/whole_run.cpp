@@ -41,28 +41,28 @@ void give(cli::Setting<T>& setting, bool accepted, T value) {
 // The options the command line of the model would give: only those the
 // model accepts, with the values held small.
 cli::Options options_for(cli::Model model, const Knobs& knob) {
-  const int m = cli::number(model);
-  const bool analysed = m <= 6, simulated = m >= 3;
+  const cli::ModelTraits& traits = cli::traits(model);
+  const auto takes = [model](char letter) { return cli::accepts(model, letter); };
   cli::Options o;
-  o.genotype_file = {"in.gen", m != 4 && m != 8};
-  o.frequency_file = {"in.txt", m % 2 == 0};
-  o.create_only = !analysed;
-  give(o.level, analysed, knob(1, LEVELS, 5));
-  give(o.iterations, analysed, knob(2, 3, 1));
-  o.composites = analysed && knob(3, 2, 0) == 1;
-  o.leave_out_misses = analysed && knob(4, 2, 0) == 1;
-  give(o.mask_resampling, m <= 2, knob(5, 3, 1));
+  o.genotype_file = {"in.gen", !(traits.frequency_file && traits.drawn_masks)};
+  o.frequency_file = {"in.txt", traits.frequency_file};
+  o.create_only = traits.creates_only;
+  give(o.level, takes('z'), knob(1, LEVELS, 5));
+  give(o.iterations, takes('c'), knob(2, 3, 1));
+  o.composites = takes('j') && knob(3, 2, 0) == 1;
+  o.leave_out_misses = takes('w') && knob(4, 2, 0) == 1;
+  give(o.mask_resampling, takes('b'), knob(5, 3, 1));
   give(o.second_population, knob(6, 2, 0) == 1, 20);
-  give(o.recaptures, simulated, knob(7, 10, 3));
+  give(o.recaptures, takes('R'), knob(7, 10, 3));
   const int error = 50 * (knob(8, 10, 1) + 1);
-  give(o.error_scaled, analysed, error);
+  give(o.error_scaled, takes('e'), error);
   o.retype_error_scaled = o.error_scaled;
-  give(o.retype_error_scaled, simulated, error);
-  give(o.sets, analysed, 2 + knob(9, 10, 8));
-  give(o.min_population, (m <= 2 || m == 6) && knob(10, 2, 0) == 1, 3);
-  give(o.score_percent, m == 3 || m == 4 || m == 7 || m == 8, 50 + 5 * knob(11, 11, 10));
-  give(o.simulated_samples, simulated, 24);
-  give(o.runs, analysed, RUNS);
+  give(o.retype_error_scaled, takes('E'), error);
+  give(o.sets, takes('n'), 2 + knob(9, 10, 8));
+  give(o.min_population, takes('m') && knob(10, 2, 0) == 1, 3);
+  give(o.score_percent, traits.drawn_masks, 50 + 5 * knob(11, 11, 10));
+  give(o.simulated_samples, !traits.real_data, 24);
+  give(o.runs, takes('s'), RUNS);
   report::Console quiet(nullptr, nullptr);
   cli::complete_options(o, "tarvo", quiet);
   return o;
