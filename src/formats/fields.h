@@ -56,6 +56,19 @@ void skip_through(std::string_view& text, char c);
 // A CR before the newline, or a CR ending the text, is dropped.
 void drop_carriage_return(std::string& line);
 
+// Every line of in, counted in lineno, checked and without its carriage
+// return, through on_line(std::string& line).
+template <typename OnLine>
+void for_each_line(std::istream& in, int& lineno, OnLine&& on_line) {
+  std::string line;
+  while (read_line(in, line) != LineRead::End) {
+    ++lineno;
+    check_line(line, lineno);
+    drop_carriage_return(line);
+    on_line(line);
+  }
+}
+
 // The populations of a genotype file as its separators open them. A closed
 // population smaller than the minimum size is dropped (its samples removed
 // from the table) and its index reused; the first population is never

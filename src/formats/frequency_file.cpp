@@ -136,21 +136,15 @@ void FrequencyReader::take(std::string_view line) {
 
 FrequencyTable read_frequency_file(std::istream& in) {
   FrequencyReader reader;
-  std::string line;
-  for (;;) {
-    const fields::LineRead got = fields::read_line(in, line);
-    if (got == fields::LineRead::End) break;
-    ++reader.lineno;
-    fields::check_line(line, reader.lineno);
-    fields::drop_carriage_return(line);
-    if (line.size() < 2) continue;
+  fields::for_each_line(in, reader.lineno, [&](std::string& line) {
+    if (line.size() < 2) return;
     fields::tabs_to_commas(line);
     fields::commas_to_blanks(line);
     std::string_view text = line;
     fields::skip_blanks(text);
-    if (!has_field(text)) continue;  // a line of blanks holds no locus
+    if (!has_field(text)) return;  // a line of blanks holds no locus
     reader.take(text);
-  }
+  });
   if (reader.allele_lines && !reader.expect_alleles) {
     ErrorDetails d;
     d.locus = reader.table.loci.back().name;

@@ -83,13 +83,7 @@ class GenalexReader {
 };
 
 GenotypeTable GenalexReader::read(std::istream& in) {
-  std::string line;
-  for (;;) {
-    const fields::LineRead got = fields::read_line(in, line);
-    if (got == fields::LineRead::End) break;
-    ++lineno_;
-    fields::check_line(line, lineno_);
-    fields::drop_carriage_return(line);
+  fields::for_each_line(in, lineno_, [&](std::string& line) {
     const std::vector<std::string> f = csv_fields(line);
     const std::string as_read = line.substr(0, line.find('\n'));
     if (lineno_ == 1)
@@ -98,7 +92,7 @@ GenotypeTable GenalexReader::read(std::istream& in) {
       header(f, as_read);
     else if (lineno_ > 3 && !f.empty())
       sample(f, as_read);
-  }
+  });
   if (samples_read_ != declared_samples_ || populations_read_ != declared_populations_) {
     ErrorDetails d;
     d.count = samples_read_;

@@ -100,22 +100,16 @@ class GenepopReader {
 };
 
 GenotypeTable GenepopReader::read(std::istream& in) {
-  std::string line;
-  for (;;) {
-    const fields::LineRead got = fields::read_line(in, line);
-    if (got == fields::LineRead::End) break;
-    ++lineno_;
-    fields::check_line(line, lineno_);
-    fields::drop_carriage_return(line);
-    if (lineno_ == 1) continue;  // the title, whatever it holds
+  fields::for_each_line(in, lineno_, [&](std::string& line) {
+    if (lineno_ == 1) return;  // the title, whatever it holds
     // Empty lines, and lines of blanks alone, separate nothing.
-    if (line.find_first_not_of(" \t\n") == std::string::npos) continue;
+    if (line.find_first_not_of(" \t\n") == std::string::npos) return;
     // Genotypes are separated by blanks only; a tab would make two genotypes
     // look like one wrong-sized field.
     if (line.find('\t') != std::string::npos) throw located(ErrorCode::GenepopTabs, line);
     std::string_view text = line;
     skip_blanks(text);
-    if (text.size() < 2) continue;
+    if (text.size() < 2) return;
     const bool is_sep = is_separator(text, settings_.separator);
     if (!separator_seen_ && !is_sep)
       locus_line(text);
@@ -123,7 +117,7 @@ GenotypeTable GenepopReader::read(std::istream& in) {
       separator();
     else
       sample(text);
-  }
+  });
   // Every line was taken for locus names: the separator is not the one
   // the file uses.
   if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator);

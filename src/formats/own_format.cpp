@@ -57,23 +57,17 @@ class OwnReader {
 };
 
 GenotypeTable OwnReader::read(std::istream& in) {
-  std::string line;
-  for (;;) {
-    const fields::LineRead got = fields::read_line(in, line);
-    if (got == fields::LineRead::End) break;
-    ++lineno_;
-    fields::check_line(line, lineno_);
-    fields::drop_carriage_return(line);
+  fields::for_each_line(in, lineno_, [&](std::string& line) {
     // Empty lines, and lines of blanks alone, separate nothing.
     const std::size_t start = line.find_first_not_of(' ');
-    if (start == std::string::npos || line.size() - start < 2) continue;
+    if (start == std::string::npos || line.size() - start < 2) return;
 
     std::string blanked = line;
     fields::commas_to_blanks(blanked);
     std::string_view work = blanked;
     if (!header_read_) {
       header(work, line);
-      continue;
+      return;
     }
     skip_blanks(work);
     const std::string name(first_field(work));
@@ -81,7 +75,7 @@ GenotypeTable OwnReader::read(std::istream& in) {
       separator(work);
     else
       sample(work, name, line);
-  }
+  });
   table_.populations = pops_.finish(table_.size());
   return std::move(table_);
 }
