@@ -118,48 +118,4 @@ TEST(Scan, CompareAlleles) {
   EXPECT_EQ(c.mismatching, 2);
 }
 
-// Parts scanned on several threads merge into the one-thread scan: the
-// same levels, counts, kept pairs in order and generator position, with the
-// PAIRS cap reached in a middle part and frequent retypings.
-TEST(Scan, ThreadCountsGiveTheSameScan) {
-  const auto f = one_locus();
-  tarvo::FrequencyTable three = f;
-  three.loci = {f.loci[0], f.loci[0], f.loci[0]};
-  const int n = 160;
-  GenotypeTable t(3, n);
-  t.populations = {{"P", 0, n}};
-  tarvo::Rng draw(3);
-  for (int s = 0; s < n; ++s) {
-    for (int c = 0; c < 6; ++c) t.row(s)[c] = 10 * (1 + int(3 * draw.uniform()));
-    t.sample(s).loci = 1 + std::uint32_t(7 * draw.uniform());
-  }
-  const tarvo::PairScorer scorer(t, three, 0.01);
-  tarvo::ScanSettings s;
-  for (int k = 0; k < tarvo::LEVELS; ++k) s.thresholds[std::size_t(k)] = 2.0 - 0.5 * k;
-  s.false_positives.fill(0.5);
-  s.retype_error = 0.2;
-  s.count_mismatches = true;
-  tarvo::Rng one(9);
-  const tarvo::PairScan whole = tarvo::scan_pairs(scorer, s, one);
-  ASSERT_GT(whole.matches_beyond_kept, 0);
-  for (const int threads : {2, 3, 8}) {
-    s.threads = threads;
-    tarvo::Rng rng(9);
-    const tarvo::PairScan parts = tarvo::scan_pairs(scorer, s, rng);
-    EXPECT_EQ(rng.calls(), one.calls());
-    for (int z = 0; z < tarvo::LEVELS; ++z) {
-      EXPECT_EQ(parts.levels[std::size_t(z)].matches, whole.levels[std::size_t(z)].matches);
-      EXPECT_EQ(parts.levels[std::size_t(z)].effective, whole.levels[std::size_t(z)].effective);
-    }
-    EXPECT_EQ(parts.matches_beyond_kept, whole.matches_beyond_kept);
-    EXPECT_EQ(parts.mismatches.mismatching, whole.mismatches.mismatching);
-    ASSERT_EQ(parts.pairs.size(), whole.pairs.size());
-    for (std::size_t p = 0; p < whole.pairs.size(); ++p) {
-      ASSERT_EQ(parts.pairs[p].later, whole.pairs[p].later) << p;
-      ASSERT_EQ(parts.pairs[p].earlier, whole.pairs[p].earlier) << p;
-      ASSERT_EQ(parts.pairs[p].llr, whole.pairs[p].llr) << p;
-    }
-  }
-}
-
 }  // namespace

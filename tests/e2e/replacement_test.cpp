@@ -169,20 +169,6 @@ TEST(Replacement, ALogFailingAfterTheReportsWereReplacedSaysTheyWere) {
   EXPECT_EQ(now, want);
 }
 
-// The program started in `dir` with standard output and error thrown away.
-pid_t start(const path& dir, const std::vector<std::string>& args) {
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  if (::chdir(dir.c_str()) != 0 || !std::freopen("/dev/null", "w", stdout) ||
-      !std::freopen("/dev/null", "w", stderr))
-    ::_exit(127);
-  std::vector<char*> argv{const_cast<char*>("tarvo")};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  ::execv(TARVO_EXE, argv.data());
-  ::_exit(127);
-}
-
 // Waits up to a minute for `file` to hold `text`.
 bool wait_for(const path& file, const std::string& text) {
   for (int tries = 0; tries < 6000; ++tries) {
@@ -196,8 +182,8 @@ TEST(Replacement, AnInterruptedRunKeepsTheEarlierLogAndShowsItsOwnSoFar) {
   const EarlierRun earlier("interrupted", kAnalysis + " -r 5");
   for (int signal : {SIGINT, SIGKILL}) {
     SCOPED_TRACE(signal);
-    const pid_t pid = start(earlier.dir, {"-1", "one_pop.gen", "-n", "1000", "-s", "5000", "-c",
-                                          "10", "-r", "6", "-t", "1"});
+    const pid_t pid = e2e::start_tarvo(earlier.dir, {"-1", "one_pop.gen", "-n", "1000", "-s",
+                                                     "5000", "-c", "10", "-r", "6", "-t", "1"});
     const path running = earlier.dir / e2e::kRunningLog;
     EXPECT_TRUE(wait_for(running, "Finding s.e. of resample estimate"));
     ::kill(pid, signal);

@@ -15,19 +15,11 @@ constexpr auto npos = std::string::npos;
 
 const std::string kAnalysis = "-1 one_pop.gen -n 100 -c 0 -j";
 
-// Runs a shell command line in `dir` with the program on PATH; its status.
-int shell(const path& dir, const std::string& line) {
-  const std::string cmd = "cd '" + dir.string() + "' && PATH='" +
-                          path(TARVO_EXE).parent_path().string() + "':\"$PATH\" && " + line;
-  const int rc = std::system(cmd.c_str());
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
 TEST(StandardOutput, HelpAndVersionOnAFullDeviceFail) {
   const path dir = e2e::scratch_dir("full_help");
   for (const char* args : {"--help", "-h", "--version"}) {
     SCOPED_TRACE(args);
-    EXPECT_EQ(shell(dir, std::string("tarvo ") + args + " > /dev/full 2> err.txt"), 255);
+    EXPECT_EQ(e2e::run_shell(dir, std::string("tarvo ") + args + " > /dev/full 2> err.txt"), 255);
     EXPECT_EQ(e2e::read_file(dir / "err.txt"),
               "Cannot write standard output: No space left on device\n");
   }
@@ -56,7 +48,8 @@ TEST(StandardOutput, ARunOnAFullDeviceOrAClosedPipeStillReplacesItsReports) {
   const EarlierRun reference("stdout_reference", kAnalysis + " -r 6");
   {
     const EarlierRun earlier("stdout_full", kAnalysis + " -r 5");
-    EXPECT_EQ(shell(earlier.dir, "tarvo " + kAnalysis + " -r 6 > /dev/full 2> err.txt"), 255);
+    EXPECT_EQ(e2e::run_shell(earlier.dir, "tarvo " + kAnalysis + " -r 6 > /dev/full 2> err.txt"),
+              255);
     const std::string err = e2e::read_file(earlier.dir / "err.txt");
     EXPECT_EQ(err, "Cannot write standard output: No space left on device\n" +
                        e2e::failed_line(255, "every report was replaced"));
@@ -66,9 +59,10 @@ TEST(StandardOutput, ARunOnAFullDeviceOrAClosedPipeStillReplacesItsReports) {
     // The reader closes the pipe before the run starts, whatever the load:
     // a reader that takes a byte first may let a short output through.
     const EarlierRun earlier("stdout_pipe", kAnalysis + " -r 5");
-    EXPECT_EQ(shell(earlier.dir, "(while [ ! -e closed ]; do sleep 0.01; done; tarvo " + kAnalysis +
-                                     " -r 6 2> err.txt; echo $? > status.txt; rm closed) | "
-                                     "(exec 0<&-; touch closed)"),
+    EXPECT_EQ(e2e::run_shell(earlier.dir,
+                             "(while [ ! -e closed ]; do sleep 0.01; done; tarvo " + kAnalysis +
+                                 " -r 6 2> err.txt; echo $? > status.txt; rm closed) | "
+                                 "(exec 0<&-; touch closed)"),
               0);
     EXPECT_EQ(e2e::read_file(earlier.dir / "status.txt"), "255\n");
     EXPECT_NE(
