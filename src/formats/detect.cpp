@@ -35,9 +35,7 @@ GenotypeFormat detect_format(std::istream& in, std::string& seen) {
     if (++nread == 1 && looks_like_genalex(line)) return GenotypeFormat::Genalex;
   }
   if (nread < 4) {
-    ErrorDetails d;
-    d.count = nread;
-    throw Error(ErrorCode::TooFewLines, std::move(d));
+    throw Error(ErrorCode::TooFewLines, LimitDetails{.count = nread, .limit = 4});
   }
   // A GENEPOP file that lists one locus name per line has no comma in its
   // fourth line; its first sample line, further on, settles the question.

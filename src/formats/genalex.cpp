@@ -61,8 +61,8 @@ class GenalexReader {
   void sample(const std::vector<std::string>& f, const std::string& as_read);
   void make_table();
   [[nodiscard]] std::string locus_name(int k) const;
-  [[nodiscard]] ErrorDetails at_line(const std::string& as_read) const {
-    ErrorDetails d;
+  [[nodiscard]] GenotypeDetails at_line(const std::string& as_read) const {
+    GenotypeDetails d;
     d.text = as_read;
     d.line = lineno_;
     return d;
@@ -100,12 +100,10 @@ GenotypeTable GenalexReader::read(std::istream& in) {
       sample(f, as_read);
   }
   if (samples_read_ != declared_samples_ || populations_read_ != declared_populations_) {
-    ErrorDetails d;
-    d.count = samples_read_;
-    d.limit = declared_samples_;
-    d.value = populations_read_;
-    d.other_value = declared_populations_;
-    throw Error(ErrorCode::GenalexCounts, std::move(d));
+    throw Error(ErrorCode::GenalexCounts, DeclaredCounts{.samples_declared = declared_samples_,
+                                                         .samples_read = samples_read_,
+                                                         .populations_declared = declared_populations_,
+                                                         .populations_read = populations_read_});
   }
   table_.populations = pops_.finish(table_.size());
   return std::move(table_);
@@ -121,7 +119,8 @@ void GenalexReader::counts(const std::vector<std::string>& f) {
 
 void GenalexReader::header(std::vector<std::string> f, const std::string& as_read) {
   for (std::size_t at = 2; at < f.size(); at += 2)
-    if (int(f[at].size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, at_line(as_read));
+    if (int(f[at].size()) > SOL)
+      throw Error(ErrorCode::LocusNameTooLong, HeaderDetails{.line = lineno_, .text = as_read});
   header_ = std::move(f);
 }
 
@@ -142,18 +141,17 @@ void GenalexReader::make_table() {
 void GenalexReader::sample(const std::vector<std::string>& f, const std::string& as_read) {
   const int index = table_.size();
   if (index >= limit_) {
-    ErrorDetails d = at_line(as_read);
-    d.count = index + 1;
-    throw Error(ErrorCode::TooManySamples, std::move(d));
+    throw Error(ErrorCode::TooManySamples,
+                LimitDetails{.count = index + 1, .limit = limit_, .text = as_read});
   }
   const std::string& name = f[0];
   const int pairs = (int(f.size()) - 2) / 2;
   if (long(f.size()) != 2 + 2 * long(nloci_)) {
-    ErrorDetails d = at_line(as_read);
+    GenotypeDetails d = at_line(as_read);
     d.sample = name;
     d.locus = pairs >= 0 && pairs < nloci_ ? locus_name(pairs) : "";
-    d.count = std::max(pairs, 0);
-    d.limit = nloci_;
+    d.found = std::max(pairs, 0);
+    d.expected = nloci_;
     throw Error(ErrorCode::AllelePairCount, std::move(d));
   }
   if (table_.loci() == 0) make_table();
@@ -174,8 +172,8 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
     const bool a_missing = row[2 * std::size_t(k)] == 0,
                b_missing = row[2 * std::size_t(k) + 1] == 0;
     if (a_missing != b_missing) {
-      ErrorDetails d = at_line(as_read);
-      d.name = a_missing ? b : a;
+      GenotypeDetails d = at_line(as_read);
+      d.allele = a_missing ? b : a;
       d.sample = name;
       d.locus = table_.locus_names[std::size_t(k)];
       throw Error(ErrorCode::HalfMissingGenotype, std::move(d));
