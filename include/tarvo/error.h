@@ -27,7 +27,7 @@ enum class ErrorCode {
   TooManySamples,          // LimitDetails
   EmptyPopulation,         // own layout: a separator right after another
   LocusNamesDiffer,        // own layout header: HeaderDetails
-  GenepopNoSeparator,      // GENEPOP: no population separator in the file
+  GenepopNoSeparator,      // GENEPOP: no population separator in the file: HeaderDetails
   GenepopNoLocusNames,     // GENEPOP: separator before any locus name
   NoCommaAfterName,        // LineDetails
   NoAllelesAfterName,      // GenotypeDetails
@@ -91,6 +91,10 @@ struct HeaderDetails {
   std::string first{};   // the first name of a pair
   std::string second{};  // the second name, when it differs from the first
   int locus = 0;       // the pair's locus, from 1
+  // An earlier line of names that starts with the population separator in
+  // another letter case ("Pop North" for POP), and its line.
+  std::string separator_word{};
+  int separator_line = 0;
 };
 
 // A genotype and its place.

@@ -28,8 +28,13 @@ LineRead read_line(std::istream& in, std::string& line) {
   return LineRead::Whole;
 }
 
+char spreadsheet_separator(std::string_view line) {
+  const bool semicolons = line.find(';') != std::string_view::npos;
+  return semicolons && line.find(',') == std::string_view::npos ? ';' : ',';
+}
+
 void check_line(std::string& line, int lineno) {
-  if (lineno == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+  if (lineno == 1 && line.starts_with(BYTE_ORDER_MARK)) line.erase(0, BYTE_ORDER_MARK.size());
   if (line.find('\0') != std::string::npos) {
     throw Error(ErrorCode::NulCharacter, LineDetails{.line = lineno});
   }

@@ -1,4 +1,4 @@
-// Reader of GenAlEx comma-separated exports: a first line of counts (loci,
+// Reader of GenAlEx comma-separated (or semicolon-separated) exports: a first line of counts (loci,
 // samples, populations, then the size of each population), a title line, a
 // header line (sample, population, each locus name over its two columns),
 // then one sample per line: its name, its population's name and two allele
@@ -20,9 +20,9 @@ std::string trimmed(const std::string& text) {
 }
 
 // The fields of one line, trimmed, quotes removed (a spreadsheet quotes a
-// field holding a comma, doubling its quotes); trailing empty fields, which
-// spreadsheets pad short rows with, are dropped.
-std::vector<std::string> csv_fields(const std::string& line) {
+// field holding its separator, doubling its quotes); trailing empty fields,
+// which spreadsheets pad short rows with, are dropped.
+std::vector<std::string> csv_fields(const std::string& line, char separator) {
   std::vector<std::string> fields(1);
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
@@ -33,7 +33,7 @@ std::vector<std::string> csv_fields(const std::string& line) {
       ++i;
     } else if (c == '"') {
       quoted = !quoted;
-    } else if (c == ',' && !quoted) {
+    } else if (c == separator && !quoted) {
       fields.emplace_back();
     } else {
       fields.back() += c;
@@ -71,6 +71,7 @@ class GenalexReader {
   const GenotypeReadSettings& settings_;
   const int limit_;
   int lineno_ = 0;
+  char separator_ = ',';
   int nloci_ = 0;  // as declared: believed once a sample line holds that many pairs
   std::vector<std::string> header_;
   int declared_samples_ = 0;
@@ -90,7 +91,9 @@ GenotypeTable GenalexReader::read(std::istream& in) {
     ++lineno_;
     fields::check_line(line, lineno_);
     fields::drop_carriage_return(line);
-    const std::vector<std::string> f = csv_fields(line);
+    // The first line of counts tells the separator of the file.
+    if (lineno_ == 1) separator_ = fields::spreadsheet_separator(line);
+    const std::vector<std::string> f = csv_fields(line, separator_);
     const std::string as_read = line.substr(0, line.find('\n'));
     if (lineno_ == 1)
       counts(f);
@@ -193,7 +196,7 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
 }  // namespace
 
 bool looks_like_genalex(const std::string& first_line) {
-  const std::vector<std::string> f = csv_fields(first_line);
+  const std::vector<std::string> f = csv_fields(first_line, fields::spreadsheet_separator(first_line));
   return f.size() >= 4 && std::all_of(f.begin(), f.end(), whole_number);
 }
 

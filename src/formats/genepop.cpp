@@ -76,6 +76,12 @@ class GenepopReader {
   void check_width(std::string_view field, int fieldno);
   void check_surplus(std::string_view rest, int fieldno) const;
   void check_empty_populations() const;
+  [[nodiscard]] HeaderDetails header_details(std::string_view as_read) const {
+    return HeaderDetails{.line = lineno_,
+                         .text = std::string(as_read),
+                         .separator_word = separator_word_,
+                         .separator_line = separator_line_};
+  }
   [[nodiscard]] Error located(ErrorCode code, std::string_view as_read) const {
     return Error(code, LineDetails{.line = lineno_, .text = std::string(as_read)});
   }
@@ -91,6 +97,10 @@ class GenepopReader {
   std::size_t width_ = 0;
   int width_line_ = 0;
   std::vector<std::string> names_;
+  // The first line of names that starts with the separator in another case:
+  // the likely separator when none is found.
+  std::string separator_word_;
+  int separator_line_ = 0;
   LociMask initial_mask_ = 0;
   GenotypeTable table_;
   fields::PopulationList pops_;
@@ -123,7 +133,7 @@ GenotypeTable GenepopReader::read(std::istream& in) {
   }
   // Every line was taken for locus names: the separator is not the one
   // the file uses.
-  if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator);
+  if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator, header_details(""));
   name_population();
   check_empty_populations();
   table_.populations = pops_.finish(table_.size());
@@ -132,8 +142,7 @@ GenotypeTable GenepopReader::read(std::istream& in) {
 
 void GenepopReader::add_locus(const std::string& name, std::string_view as_read) {
   if (int(name.size()) > SOL)
-    throw Error(ErrorCode::LocusNameTooLong,
-                HeaderDetails{.line = lineno_, .text = std::string(as_read)});
+    throw Error(ErrorCode::LocusNameTooLong, header_details(as_read));
   names_.push_back(name);
 }
 
@@ -141,6 +150,11 @@ void GenepopReader::add_locus(const std::string& name, std::string_view as_read)
 // so a line of bare commas adds no locus.
 void GenepopReader::locus_line(std::string_view line) {
   const std::string_view text = without_newline(line);
+  const std::string_view word = text.substr(0, text.find_first_of(" ,\t"));
+  if (separator_line_ == 0 && same_ignoring_case(word, settings_.separator)) {
+    separator_word_ = std::string(word);
+    separator_line_ = lineno_;
+  }
   std::size_t start = 0;
   while (start <= text.size()) {
     const std::size_t comma = std::min(text.find(',', start), text.size());

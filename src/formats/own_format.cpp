@@ -1,6 +1,7 @@
 // Reader of the spreadsheet layout: a header naming each locus twice (one
 // column per allele), population separator lines and one sample per line,
-// all comma-separated.
+// all comma-separated, or all semicolon-separated as spreadsheets write them
+// where the decimal separator is a comma.
 #include <algorithm>
 #include <array>
 
@@ -50,6 +51,7 @@ class OwnReader {
   const int limit_;
   int lineno_ = 0;
   bool header_read_ = false;
+  bool semicolons_ = false;
   bool separator_seen_ = false;
   LociMask initial_mask_ = 0;
   GenotypeTable table_;
@@ -68,7 +70,10 @@ GenotypeTable OwnReader::read(std::istream& in) {
     const std::size_t start = line.find_first_not_of(' ');
     if (start == std::string::npos || line.size() - start < 2) continue;
 
+    // The header line tells the separator of the file.
+    if (!header_read_) semicolons_ = fields::spreadsheet_separator(line) == ';';
     std::string blanked = line;
+    if (semicolons_) std::replace(blanked.begin(), blanked.end(), ';', ',');
     fields::commas_to_blanks(blanked);
     std::string_view work = blanked;
     if (!header_read_) {

@@ -3,7 +3,10 @@
 // scripts know them. Reader layout errors go to standard error; the others
 // to the run log and standard output, in the order each message has always
 // used. Limits are printed as built so the advice to rebuild names the value
-// in force.
+// in force. Where the historical words mislead or name what a user cannot
+// do, a hint line follows on standard error.
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <initializer_list>
 
@@ -31,6 +34,7 @@ struct Lines {
     out(s);
     log(s);
   }
+  void hint(std::string s) { err(std::move(s)); }
   // The same lines to the log, then to standard output.
   void log_block(std::initializer_list<std::string> block) {
     for (const std::string& s : block) log(s);
@@ -39,6 +43,29 @@ struct Lines {
 };
 
 using C = MessageContext;
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// A line that starts with the separator in another letter case: followed
+// by a name, the separator matches only in its own case.
+void separator_hint(Lines& w, int line, const std::string& word) {
+  if (word.empty()) return;
+  w.hint(
+      format("Hint: line %d starts with <%s>: if it opens a population, give the separator "
+             "with -k %s\n",
+             line, word.c_str(), word.c_str()));
+}
+
+void spreadsheet_hint(Lines& w) {
+  w.hint(
+      "Hint: save a spreadsheet as comma-separated values (CSV), or semicolon-separated; "
+      "GENEPOP files have one comma, after each sample name.\n");
+}
 
 // ---- Genotype readers: layout ----
 
@@ -85,6 +112,10 @@ void locus_name_too_long(Lines& w, const Error& e, const C&) {
   w.err("  Need to reduce length of locus name OR increase size of SOL and recompile\n");
   w.err(format("  Last line read was: %d\n <%s>", d.line, d.text.c_str()));
   w.err("Else check that your data has the correct format (see TARVO manual).\n");
+  if (d.separator_line != 0)
+    separator_hint(w, d.separator_line, d.separator_word);
+  else
+    w.hint(report::rebuild_hint("SOL", SOL));
 }
 
 void second_locus_name_missing(Lines& w, const Error& e, const C&) {
@@ -101,6 +132,7 @@ void too_many_populations(Lines& w, const Error&, const C&) {
   w.err("Too many populations read in dataset\n");
   w.err(format("Maximum populations in this compiled program is:  BLOCK=%d\n", BLOCK));
   w.err("Need to increase BLOCK parameter in tarvo.h and recompile\n");
+  w.hint(report::rebuild_hint("BLOCK", BLOCK));
 }
 
 // ---- Genotype readers: samples ----
@@ -148,6 +180,7 @@ void too_many_samples(Lines& w, const Error& e, const C&) {
              ANIM));
   w.err(format("   Last line read was : %s", d.text.c_str()));
   w.err(format("   Samples read so far: %lld", d.count));
+  w.hint(report::rebuild_hint("ANIM", ANIM));
 }
 
 void empty_population(Lines& w, const Error&, const C&) {
@@ -167,22 +200,26 @@ void locus_names_differ(Lines& w, const Error& e, const C&) {
 
 // ---- GENEPOP reader ----
 
-void genepop_no_separator(Lines& w, const Error&, const C&) {
+void genepop_no_separator(Lines& w, const Error& e, const C&) {
   w.log_block({"          No population separator was found in the GENEPOP file.\n",
                "          Check that the population separator using the '-k STR' "
                "is correctly defined for the '-1 FILE'.\n"});
+  const auto& d = e.details<HeaderDetails>();
+  separator_hint(w, d.separator_line, d.separator_word);
 }
 
 void genepop_no_locus_names(Lines& w, const Error&, const C&) {
   w.log_out(format("Need loci names to be read. Did not read any (nloci=%d)\n", 0));
 }
 
-void no_comma_after_name(Lines& w, const Error& e, const C&) {
+void no_comma_after_name(Lines& w, const Error& e, const C& c) {
   const auto& d = e.details<LineDetails>();
   w.log("Must have comma after sample name then allele number. \n");
   w.log(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
   w.out("Must have comma after sample name then allele numbers. \n");
   w.out(format("Line number %d\nLast line read was:\n %s \n", d.line, d.text.c_str()));
+  const std::string word = d.text.substr(0, d.text.find_first_of(" ,\t\r\n"));
+  if (word != c.separator && same_ignoring_case(word, c.separator)) separator_hint(w, d.line, word);
 }
 
 void no_alleles_after_name(Lines& w, const Error& e, const C&) {
@@ -300,6 +337,7 @@ void no_comma_in_line4(Lines& w, const Error&, const C&) {
   w.out(
       "No comma found in line 4 and cannot detect if your data is in GENEPOP or TARVO "
       "format.\nPlease read manual.\n");
+  spreadsheet_hint(w);
 }
 
 void genalex_counts(Lines& w, const Error& e, const C& c) {
@@ -322,6 +360,7 @@ void please_check(Lines& w, const C& c) {
 
 void frequency_too_many_alleles(Lines& w, const Error&, const C&) {
   w.log_out(format("Need to increase size of NOA=%d to read more alleles \n", NOA));
+  w.hint(report::rebuild_hint("NOA", NOA));
 }
 
 void alleles_not_ascending(Lines& w, const Error& e, const C& c) {
@@ -379,6 +418,7 @@ void too_many_alleles(Lines& w, const Error& e, const C&) {
       format("Need to increase allele numbers: change NOA=%d to new value of %lld and "
              "recompile\n",
              NOA, d.count));
+  w.hint(report::rebuild_hint("NOA", NOA, d.count));
 }
 
 void unknown_allele(Lines& w, const Error& e, const C& c) {
@@ -407,6 +447,7 @@ void too_many_patterns(Lines& w, const Error& e, const C&) {
                d.count, PERM));
   w.out("Need to increase PERM.\n");
   w.out("Program stopped due to condition above\n");
+  w.hint(report::rebuild_hint("PERM", PERM));
 }
 
 // The loci of a mask as the old diagnostics showed them: decimal, then 32 bits.
@@ -501,6 +542,9 @@ void nul_character(Lines& w, const Error& e, const C& c) {
   const auto& d = e.details<LineDetails>();
   w.log_out(format("\nLine %d of file <%s> holds a NUL byte, which cannot be in a name.\n", d.line,
                    c.file.c_str()));
+  w.hint(
+      "Hint: NUL bytes are not text: if the file is a spreadsheet workbook, save it as "
+      "comma-separated values (CSV).\n");
 }
 
 void genepop_tabs(Lines& w, const Error& e, const C& c) {

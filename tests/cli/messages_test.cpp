@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 
 namespace tarvo::cli {
 namespace {
@@ -23,6 +24,22 @@ TEST(ReportError, EveryCodeHasAMessage) {
   report::Console console(&out, &err);
   EXPECT_EQ(report_error(Error(ErrorCode::Count), MessageContext{}, console), 1);
   EXPECT_EQ(err.str(), "Unexpected failure (code " + std::to_string(ERROR_CODES) + ")\n");
+}
+
+// A capacity of the build is raised by its CMake option, which the hint
+// after the message names.
+TEST(ReportError, CapacityMessagesEndInTheBuildOption) {
+  const std::pair<ErrorCode, std::string> limits[] = {
+      {ErrorCode::LocusNameTooLong, "SOL"},     {ErrorCode::TooManyPopulations, "BLOCK"},
+      {ErrorCode::TooManySamples, "ANIM"},      {ErrorCode::FrequencyTooManyAlleles, "NOA"},
+      {ErrorCode::TooManyAlleles, "NOA"},       {ErrorCode::TooManyPatterns, "PERM"}};
+  for (const auto& [code, limit] : limits) {
+    const std::vector<MessageLine> lines = describe(Error(code));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().stream, MessageStream::StandardError);
+    EXPECT_NE(lines.back().text.find("cmake -DTARVO_" + limit + "=N (N above "), std::string::npos)
+        << lines.back().text;
+  }
 }
 
 TEST(ReportError, ReaderMessagesNameTheFileGiven) {
