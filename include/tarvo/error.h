@@ -80,7 +80,7 @@ inline constexpr int ERROR_CODES = static_cast<int>(ErrorCode::Count);
 struct LineDetails {
   int line = 0;        // from 1
   int field = 0;       // from 1
-  std::string text{};    // the field, or the whole line, as read
+  std::string text{};  // the field, or the whole line, as read
   char character = 0;  // the offending character
 };
 
@@ -90,7 +90,7 @@ struct HeaderDetails {
   std::string text{};    // the line as read
   std::string first{};   // the first name of a pair
   std::string second{};  // the second name, when it differs from the first
-  int locus = 0;       // the pair's locus, from 1
+  int locus = 0;         // the pair's locus, from 1
   // An earlier line of names that starts with the population separator in
   // another letter case ("Pop North" for POP), and its line.
   std::string separator_word{};
@@ -104,23 +104,23 @@ struct GenotypeDetails {
   std::string text{};  // the line, or the field, as read
   std::string sample{};
   std::string locus{};
-  std::string allele{};        // the allele as read
-  long long found = 0;       // genotypes, allele pairs or characters read
-  long long expected = 0;    // what the header or the file's first genotype gives
-  int expected_line = 0;     // the line that set the width expected
+  std::string allele{};    // the allele as read
+  long long found = 0;     // genotypes, allele pairs or characters read
+  long long expected = 0;  // what the header or the file's first genotype gives
+  int expected_line = 0;   // the line that set the width expected
 };
 
 // More than the build or the input allows.
 struct LimitDetails {
   long long count = 0;  // how many were met, the refused one included
   long long limit = 0;  // how many are allowed
-  std::string text{};     // the last line read
+  std::string text{};   // the last line read
   std::string locus{};
 };
 
 // Populations: the one read without its separator, those left empty.
 struct PopulationDetails {
-  int population = 0;              // from 0
+  int population = 0;                // from 0
   std::vector<std::string> empty{};  // names of the populations without samples
 };
 

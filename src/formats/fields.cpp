@@ -45,10 +45,9 @@ int parse_int(std::string_view field, int line, int fieldno) {
   bool too_large = false;
   for (char c : field) {
     if (c < '0' || c > '9') {
-      throw Error(ErrorCode::NotANumber, LineDetails{.line = line,
-                                                     .field = fieldno,
-                                                     .text = std::string(field),
-                                                     .character = c});
+      throw Error(
+          ErrorCode::NotANumber,
+          LineDetails{.line = line, .field = fieldno, .text = std::string(field), .character = c});
     }
     if (!too_large) {
       value = value * 10 + (c - '0');

@@ -103,10 +103,11 @@ GenotypeTable GenalexReader::read(std::istream& in) {
       sample(f, as_read);
   }
   if (samples_read_ != declared_samples_ || populations_read_ != declared_populations_) {
-    throw Error(ErrorCode::GenalexCounts, DeclaredCounts{.samples_declared = declared_samples_,
-                                                         .samples_read = samples_read_,
-                                                         .populations_declared = declared_populations_,
-                                                         .populations_read = populations_read_});
+    throw Error(ErrorCode::GenalexCounts,
+                DeclaredCounts{.samples_declared = declared_samples_,
+                               .samples_read = samples_read_,
+                               .populations_declared = declared_populations_,
+                               .populations_read = populations_read_});
   }
   table_.populations = pops_.finish(table_.size());
   return std::move(table_);
@@ -196,7 +197,8 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
 }  // namespace
 
 bool looks_like_genalex(const std::string& first_line) {
-  const std::vector<std::string> f = csv_fields(first_line, fields::spreadsheet_separator(first_line));
+  const std::vector<std::string> f =
+      csv_fields(first_line, fields::spreadsheet_separator(first_line));
   return f.size() >= 4 && std::all_of(f.begin(), f.end(), whole_number);
 }
 

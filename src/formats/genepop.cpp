@@ -141,8 +141,7 @@ GenotypeTable GenepopReader::read(std::istream& in) {
 }
 
 void GenepopReader::add_locus(const std::string& name, std::string_view as_read) {
-  if (int(name.size()) > SOL)
-    throw Error(ErrorCode::LocusNameTooLong, header_details(as_read));
+  if (int(name.size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, header_details(as_read));
   names_.push_back(name);
 }
 

@@ -30,7 +30,8 @@ void check_widths(const GenotypeTable& table) {
       if (!has_locus(table.samples[std::size_t(i)].loci, k)) continue;
       for (int slot = 0; slot < 2; ++slot) {
         if (row[2 * k + slot] <= 999) continue;
-        throw Error(ErrorCode::AlleleTooWide, AlleleDetails{.allele = row[2 * k + slot], .locus = k});
+        throw Error(ErrorCode::AlleleTooWide,
+                    AlleleDetails{.allele = row[2 * k + slot], .locus = k});
       }
     }
   }

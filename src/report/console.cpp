@@ -93,8 +93,8 @@ void Console::log_out_and_err(const std::string& text) {
 }
 
 std::string rebuild_hint(const char* limit, long long in_force, long long needed) {
-  const std::string value = needed > in_force ? format("%lld", needed)
-                                              : format("N (N above %lld)", in_force);
+  const std::string value =
+      needed > in_force ? format("%lld", needed) : format("N (N above %lld)", in_force);
   return format(
       "Hint: the limit is set when tarvo is built: configure the build with "
       "cmake -DTARVO_%s=%s and build again.\n",

@@ -270,9 +270,7 @@ void empty_populations(Lines& w, const Error& e, const C&) {
   w.log_block({"OK OK\n", "Pairwise comparisons need more than 1 animal per data block\n", alone,
                names, "     No.   Name of data block\n",
                "     ________________________________________\n"});
-  for (const std::string& name : d.empty)
-    w.log_out(
-        format("     %1d     %s\n", 0, name.c_str()));
+  for (const std::string& name : d.empty) w.log_out(format("     %1d     %s\n", 0, name.c_str()));
   const std::string stop =
       "I am simply going to STOP on my own accord to give you time to correct your data input "
       "file.\n";
@@ -423,8 +421,9 @@ void too_many_alleles(Lines& w, const Error& e, const C&) {
 
 void unknown_allele(Lines& w, const Error& e, const C& c) {
   const auto& d = e.details<AlleleDetails>();
-  const std::string first = format(
-      "locusBinarySearch() Did not find allele <%lld> in locus <%s> \n", d.allele, d.locus_name.c_str());
+  const std::string first =
+      format("locusBinarySearch() Did not find allele <%lld> in locus <%s> \n", d.allele,
+             d.locus_name.c_str());
   const std::string second = format("Alleles at locus number %d were\n", d.locus + 1);
   w.log_block({first, second});
   const auto locus = static_cast<std::size_t>(d.locus);
@@ -473,7 +472,7 @@ void cell_log_undefined(Lines& w, const Error& e, const C&) {
 
 void recapture_capacity(Lines& w, const Error& e, const C&) {
   const auto& d = e.details<RecaptureDetails>();
-    Lines block;
+  Lines block;
   if (d.warning == 1) {
     block.log("\n\nsim_individual_match_genotypes:\n");
     block.log(

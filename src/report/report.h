@@ -62,8 +62,7 @@ class Console {
 // The line added after a message on a capacity of the build: the CMake
 // option that raises it (TARVO_ is prefixed to the name) and the value in
 // force, or the value needed when it is known.
-[[nodiscard]] std::string rebuild_hint(const char* limit, long long in_force,
-                                       long long needed = 0);
+[[nodiscard]] std::string rebuild_hint(const char* limit, long long in_force, long long needed = 0);
 
 // The level as numbered for the user: from 1, or from 0 with 1000 sets.
 [[nodiscard]] int shown_level(int index, int sets);

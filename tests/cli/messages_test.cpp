@@ -30,9 +30,9 @@ TEST(ReportError, EveryCodeHasAMessage) {
 // after the message names.
 TEST(ReportError, CapacityMessagesEndInTheBuildOption) {
   const std::pair<ErrorCode, std::string> limits[] = {
-      {ErrorCode::LocusNameTooLong, "SOL"},     {ErrorCode::TooManyPopulations, "BLOCK"},
-      {ErrorCode::TooManySamples, "ANIM"},      {ErrorCode::FrequencyTooManyAlleles, "NOA"},
-      {ErrorCode::TooManyAlleles, "NOA"},       {ErrorCode::TooManyPatterns, "PERM"}};
+      {ErrorCode::LocusNameTooLong, "SOL"}, {ErrorCode::TooManyPopulations, "BLOCK"},
+      {ErrorCode::TooManySamples, "ANIM"},  {ErrorCode::FrequencyTooManyAlleles, "NOA"},
+      {ErrorCode::TooManyAlleles, "NOA"},   {ErrorCode::TooManyPatterns, "PERM"}};
   for (const auto& [code, limit] : limits) {
     const std::vector<MessageLine> lines = describe(Error(code));
     ASSERT_FALSE(lines.empty());

@@ -13,8 +13,8 @@ namespace {
 using tarvo::Error;
 using tarvo::ErrorCode;
 using tarvo::FrequencyDetails;
-using tarvo::LineDetails;
 using tarvo::FrequencyTable;
+using tarvo::LineDetails;
 using namespace std::string_literals;
 
 FrequencyTable read(const std::string& text) {

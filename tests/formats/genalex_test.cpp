@@ -63,7 +63,8 @@ TEST(Genalex, ReadsAByteOrderMarkAndSemicolonsAsCommas) {
   std::string semicolons = text;
   std::replace(semicolons.begin(), semicolons.end(), ',', ';');
   const GenotypeTable commas = read(text);
-  for (const std::string& other : {"\xEF\xBB\xBF" + text, semicolons, "\xEF\xBB\xBF" + semicolons}) {
+  for (const std::string& other :
+       {"\xEF\xBB\xBF" + text, semicolons, "\xEF\xBB\xBF" + semicolons}) {
     const GenotypeTable t = read(other);
     ASSERT_EQ(t.size(), 4);
     EXPECT_EQ(t.locus_names, commas.locus_names);

@@ -16,13 +16,13 @@ namespace {
 using tarvo::Error;
 using tarvo::ErrorCode;
 using tarvo::GenotypeDetails;
+using tarvo::GenotypeFormat;
+using tarvo::GenotypeReadSettings;
+using tarvo::GenotypeTable;
 using tarvo::HeaderDetails;
 using tarvo::LimitDetails;
 using tarvo::LineDetails;
 using tarvo::PopulationDetails;
-using tarvo::GenotypeFormat;
-using tarvo::GenotypeReadSettings;
-using tarvo::GenotypeTable;
 
 GenotypeTable read(const std::string& text, const GenotypeReadSettings& settings = {}) {
   std::istringstream in(text);

@@ -17,12 +17,12 @@ namespace {
 using tarvo::Error;
 using tarvo::ErrorCode;
 using tarvo::GenotypeDetails;
+using tarvo::GenotypeReadSettings;
+using tarvo::GenotypeTable;
 using tarvo::HeaderDetails;
 using tarvo::LimitDetails;
 using tarvo::LineDetails;
 using tarvo::PopulationDetails;
-using tarvo::GenotypeReadSettings;
-using tarvo::GenotypeTable;
 
 GenotypeTable read(const std::string& text, const GenotypeReadSettings& settings = {}) {
   std::istringstream in(text);
