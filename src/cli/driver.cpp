@@ -186,9 +186,9 @@ GenotypeInput detect_layout(CommandLine& line, Program& program,
   int error = 0;
   stream = open_input(o.genotype_file.value, program.doing, error);
   if (!stream) {
-    program.console.out(
+    program.console.out_and_err(
         format("which_data_format: Cannot open <%s> for reading\n", o.genotype_file.value.c_str()));
-    program.console.out(open_failure_reason(error));
+    program.console.out_and_err(open_failure_reason(error));
     throw Exit{1};
   }
   GenotypeInput input = detect_genotypes(*stream);
@@ -207,9 +207,9 @@ std::function<std::istream&()> frequency_opener(const Options& o, Program& progr
     int error = 0;
     stream = open_input(file, program.doing, error);
     if (!stream) {
-      program.console.log_then_out(
+      program.console.log_out_and_err(
           format("read_allele_freq: Cannot open input file %s\n", file.c_str()));
-      program.console.log_then_out(open_failure_reason(error));
+      program.console.log_out_and_err(open_failure_reason(error));
       throw Exit{1};
     }
     return *stream;
@@ -227,7 +227,7 @@ std::function<std::istream&()> frequency_opener(const Options& o, Program& progr
              geno_file),
       "Please address this difference before running TARVO again.\n"};
   for (const std::string& s : lines) console.log(s);
-  for (const std::string& s : lines) console.out(s);
+  for (const std::string& s : lines) console.out_and_err(s);
   throw Exit{1};
 }
 
@@ -350,9 +350,11 @@ MessageContext message_context(const Program& program) {
 
 }  // namespace
 
-int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                bool copy_problems) {
   // The tables are large; keep them off the stack.
   auto program = std::make_unique<Program>(out, err);
+  program->console.copy_problems(copy_problems);
   int status = 1;
   try {
     status = drive(*program, args);

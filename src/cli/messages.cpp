@@ -1,5 +1,6 @@
 // A library failure as the program reports it: every line to its stream, in
-// order; each one ends the run with status 1.
+// order, and the lines of standard output copied to standard error; each one
+// ends the run with status 1.
 #include "cli/messages.h"
 
 namespace tarvo::cli {
@@ -14,7 +15,7 @@ int report_error(const Error& error, const MessageContext& context, report::Cons
         console.log(line.text);
         break;
       case MessageStream::StandardOutput:
-        console.out(line.text);
+        console.out_and_err(line.text);
         break;
     }
   }

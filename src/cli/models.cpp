@@ -42,7 +42,7 @@ class ModelCheck {
 
  private:
   void say(const std::string& what) {
-    console_.out(format("\n\nLooks a bit like Model No: %d ", number(model_)) + what);
+    console_.out_and_err(format("\n\nLooks a bit like Model No: %d ", number(model_)) + what);
     ok_ = false;
   }
   Model model_;
@@ -67,8 +67,8 @@ bool accepts(Model model, char letter) {
 Model select_model(const Options& o, report::Console& console) {
   const Model model = model_from_files(o);
   if (model == Model::None) {
-    console.out("\nNeed to specify a file for reading data.\n");
-    console.out("   Please read manual for further information.\n\n");
+    console.out_and_err("\nNeed to specify a file for reading data.\n");
+    console.out_and_err("   Please read manual for further information.\n\n");
     return Model::None;
   }
   ModelCheck check(model, console);

@@ -124,7 +124,9 @@ inline constexpr OptionEntry OPTION_TABLE[] = {
     {.letter = '1',
      .kind = OptionKind::Text,
      .text = &Options::genotype_file,
-     .help = "  -1 FILE     genotypes, GENEPOP or the program's own comma-separated layout\n"},
+     .help = "  -1 FILE     genotypes, GENEPOP or the program's own comma-separated layout\n"
+             "              or a GenAlEx export; spreadsheet files comma- or semicolon-\n"
+             "              separated; the layout is detected from the file\n"},
     {.letter = '2',
      .kind = OptionKind::Text,
      .text = &Options::frequency_file,
@@ -172,7 +174,10 @@ inline constexpr OptionEntry OPTION_TABLE[] = {
      .max = 2000,
      .refused_by = models({1, 2}),
      .help = "  -E NUM      error rate of simulated genotypes [the -e value]\n"},
-    {.letter = 'f', .kind = OptionKind::Flag, .flag = &Options::own_format},
+    {.letter = 'f',
+     .kind = OptionKind::Flag,
+     .flag = &Options::own_format,
+     .help = "  -f          accepted for older command lines: the layout is always detected\n"},
     {.letter = 'H',
      .number = &Options::second_population,
      .help = "  -H NUM      samples of a second simulated population, at least 20 [0]\n"},

@@ -193,7 +193,7 @@ template <typename T>
 void set(Setting<T>& setting, T value, char letter, const std::string& progname,
          report::Console& console) {
   if (setting.given) {
-    console.out(
+    console.out_and_err(
         format("\n\nDuplicate option -%c found on command line\nPlease check and run %s again\n\n",
                letter, progname.c_str()));
     usage(progname, console);

@@ -96,7 +96,7 @@ void Progress::iteration_started(int z, int iteration) {
   // Summed wide: -H has no upper bound of its own.
   if (o_.second_population.given && o_.simulated_samples.given &&
       static_cast<long long>(o_.simulated_samples.value) + o_.second_population.value > ANIM) {
-    console_.log_then_out(format("\n[-M NUM]+[-H NUM] must be <= %d  \n", ANIM));
+    console_.log_out_and_err(format("\n[-M NUM]+[-H NUM] must be <= %d  \n", ANIM));
     throw Exit{1};
   }
   stage_text(format("STAGE %2d: ", stage_));
@@ -149,7 +149,7 @@ void Progress::population_dropped(const std::string& name) {
 // given to several samples, however many there are.
 void Progress::shared_names(std::span<const std::string_view> shared) {
   const bool one = shared.size() == 1;
-  console_.log_then_out(
+  console_.log_out_and_err(
       format("          Warning: %zu sample name%s given to more than one sample, so pairs "
              "are ambiguous by name: %s\n",
              shared.size(), one ? " is" : "s are", shared_names_list(shared).c_str()));
@@ -231,7 +231,7 @@ void Progress::loaded(const LoadedData& data) {
       report::frequency_report(file(Output::Freq), data.frequencies, counted, data.reference.size(),
                                counted ? o_.genotype_file.value : o_.frequency_file.value);
   if (!usable) {
-    console_.log_then_out(
+    console_.log_out_and_err(
         "\n\nSTOPPING RUN: Due to all alleles in at least one loci having "
         "all missing values \n\n");
     throw Exit{1};
@@ -356,7 +356,9 @@ void Progress::planted(const PlantedRow& row) {
 }
 
 void Progress::pairs_full() {
-  console_.log_then_out(format(PAIRS_FULL, PAIRS));
+  console_.log_out_and_err(format(PAIRS_FULL, PAIRS));
+  console_.err_copy("\n");
+  console_.err(report::rebuild_hint("PAIRS", PAIRS));
 }
 
 // Table 2 and the note of the level search, to the statistics file, the

@@ -190,14 +190,12 @@ CellEstimate between_cell(const CellContext& ctx, const CellCount& count, int in
   for (const Named& n : sizes) {
     const double arg = 1 - (M - Vut) / *n.value;
     if (arg < TINY) {
-      ErrorDetails d;
-      d.number = arg;
-      d.count = index;
-      d.value = M;
-      d.other_number = Vut;
-      d.name = n.name;
-      d.limit_number = *n.value;
-      throw Error(ErrorCode::CellLogUndefined, std::move(d));
+      throw Error(ErrorCode::CellLogUndefined, CellDetails{.argument = arg,
+                                                           .cell = index,
+                                                           .matches = M,
+                                                           .false_positives = Vut,
+                                                           .size_name = n.name,
+                                                           .size = *n.value});
     }
   }
   c.size = B;

@@ -19,9 +19,8 @@ std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks) {
       continue;
     }
     if (int(out.size()) >= PERM) {
-      ErrorDetails d;
-      d.count = std::int64_t(out.size()) + 1;
-      throw Error(ErrorCode::TooManyPatterns, std::move(d));
+      throw Error(ErrorCode::TooManyPatterns,
+                  LimitDetails{.count = std::int64_t(out.size()) + 1, .limit = PERM});
     }
     out.push_back(MissingPattern{mask, 1});
   }

@@ -112,14 +112,13 @@ class Planter {
 
  private:
   [[noreturn]] void overflow(int warning, int counter, const Population& p, int ia, int ib) const {
-    ErrorDetails d;
-    d.count = warning;
-    d.value = position_[counter];
-    d.limit = p.first;
-    d.other_value = p.end;
-    d.line = rows_;
-    d.positions = {position_[ia], position_[ib]};
-    throw Error(ErrorCode::RecaptureCapacity, std::move(d));
+    throw Error(ErrorCode::RecaptureCapacity, RecaptureDetails{.warning = warning,
+                                                               .position = position_[counter],
+                                                               .first = p.first,
+                                                               .end = p.end,
+                                                               .plan_rows = rows_,
+                                                               .position_a = position_[ia],
+                                                               .position_b = position_[ib]});
   }
 
   GenotypeTable& set_;

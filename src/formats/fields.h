@@ -23,6 +23,13 @@ enum class LineRead { End, Whole };
 // A failed read throws Error(ReadFailed) with the system's error number, so
 // that a disk or network fault is never taken for the end of the file.
 [[nodiscard]] LineRead read_line(std::istream& in, std::string& line);
+// The mark some spreadsheets write at the start of a UTF-8 file.
+inline constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+// The field separator of a spreadsheet line: a semicolon (what spreadsheets
+// write where the decimal separator is a comma) when the line holds
+// semicolons and no comma; a comma otherwise.
+[[nodiscard]] char spreadsheet_separator(std::string_view line);
+
 // The checks of every line read: a UTF-8 byte-order mark dropped from the
 // first line; Error(NulCharacter) for a NUL byte, which no name or number
 // may hold and which would cut a name short wherever it is printed.

@@ -76,11 +76,14 @@ class GenepopReader {
   void check_width(std::string_view field, int fieldno);
   void check_surplus(std::string_view rest, int fieldno) const;
   void check_empty_populations() const;
+  [[nodiscard]] HeaderDetails header_details(std::string_view as_read) const {
+    return HeaderDetails{.line = lineno_,
+                         .text = std::string(as_read),
+                         .separator_word = separator_word_,
+                         .separator_line = separator_line_};
+  }
   [[nodiscard]] Error located(ErrorCode code, std::string_view as_read) const {
-    ErrorDetails d;
-    d.text = std::string(as_read);
-    d.line = lineno_;
-    return Error(code, std::move(d));
+    return Error(code, LineDetails{.line = lineno_, .text = std::string(as_read)});
   }
 
   const GenotypeReadSettings& settings_;
@@ -94,6 +97,10 @@ class GenepopReader {
   std::size_t width_ = 0;
   int width_line_ = 0;
   std::vector<std::string> names_;
+  // The first line of names that starts with the separator in another case:
+  // the likely separator when none is found.
+  std::string separator_word_;
+  int separator_line_ = 0;
   LociMask initial_mask_ = 0;
   GenotypeTable table_;
   fields::PopulationList pops_;
@@ -120,7 +127,7 @@ GenotypeTable GenepopReader::read(std::istream& in) {
   });
   // Every line was taken for locus names: the separator is not the one
   // the file uses.
-  if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator);
+  if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator, header_details(""));
   name_population();
   check_empty_populations();
   table_.populations = pops_.finish(table_.size());
@@ -128,7 +135,7 @@ GenotypeTable GenepopReader::read(std::istream& in) {
 }
 
 void GenepopReader::add_locus(const std::string& name, std::string_view as_read) {
-  if (int(name.size()) > SOL) throw located(ErrorCode::LocusNameTooLong, as_read);
+  if (int(name.size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, header_details(as_read));
   names_.push_back(name);
 }
 
@@ -136,6 +143,11 @@ void GenepopReader::add_locus(const std::string& name, std::string_view as_read)
 // so a line of bare commas adds no locus.
 void GenepopReader::locus_line(std::string_view line) {
   const std::string_view text = without_newline(line);
+  const std::string_view word = text.substr(0, text.find_first_of(" ,\t"));
+  if (separator_line_ == 0 && same_ignoring_case(word, settings_.separator)) {
+    separator_word_ = std::string(word);
+    separator_line_ = lineno_;
+  }
   std::size_t start = 0;
   while (start <= text.size()) {
     const std::size_t comma = std::min(text.find(',', start), text.size());
@@ -170,10 +182,8 @@ void GenepopReader::sample(std::string_view line) {
   const int index = table_.size();
   // Refuse the sample before anything of it is stored.
   if (index >= limit_) {
-    ErrorDetails d;
-    d.text = std::string(line);
-    d.count = index + 1;
-    throw Error(ErrorCode::TooManySamples, std::move(d));
+    throw Error(ErrorCode::TooManySamples,
+                LimitDetails{.count = index + 1, .limit = limit_, .text = std::string(line)});
   }
   const std::size_t comma = fields::char_position(line, ',');
   if (comma == 0) throw located(ErrorCode::NoCommaAfterName, line);
@@ -184,11 +194,8 @@ void GenepopReader::sample(std::string_view line) {
   fields::skip_through(work, ',');
   skip_blanks(work);
   if (only_line_end(work)) {
-    ErrorDetails d;
-    d.sample = name;
-    d.text = std::string(line);
-    d.line = lineno_;
-    throw Error(ErrorCode::NoAllelesAfterName, std::move(d));
+    throw Error(ErrorCode::NoAllelesAfterName,
+                GenotypeDetails{.line = lineno_, .text = std::string(line), .sample = name});
   }
   std::vector<std::int32_t> row(std::size_t(2 * table_.loci()), 0);
   const LociMask mask = genotypes(work, row.data());
@@ -214,11 +221,8 @@ LociMask GenepopReader::genotypes(std::string_view work, std::int32_t* row) {
     // Blanks at the end of a line are not a further genotype.
     skip_blanks(work);
     if (only_line_end(work) && k < nloci - 1) {
-      ErrorDetails d;
-      d.limit = nloci;
-      d.count = k + 1;
-      d.line = lineno_;
-      throw Error(ErrorCode::GenotypeCount, std::move(d));
+      throw Error(ErrorCode::GenotypeCount,
+                  GenotypeDetails{.line = lineno_, .found = k + 1, .expected = nloci});
     }
   }
   check_surplus(work, fieldno + 1);
@@ -230,24 +234,20 @@ LociMask GenepopReader::genotypes(std::string_view work, std::int32_t* row) {
 // genotype is all zeros whatever its width.
 void GenepopReader::check_width(std::string_view field, int fieldno) {
   if (field.size() != 4 && field.size() != 6) {
-    ErrorDetails d;
-    d.count = long(field.size());
-    d.line = lineno_;
-    throw Error(ErrorCode::GenotypeWidth, std::move(d));
+    throw Error(ErrorCode::GenotypeWidth,
+                GenotypeDetails{.line = lineno_, .found = long(field.size())});
   }
   if (all_zeros(field)) return;
   if (width_ == 0) {
     width_ = field.size();
     width_line_ = lineno_;
   } else if (field.size() != width_) {
-    ErrorDetails d;
-    d.text = std::string(field);
-    d.count = long(field.size());
-    d.limit = long(width_);
-    d.value = width_line_;
-    d.line = lineno_;
-    d.field = fieldno;
-    throw Error(ErrorCode::GenotypeWidthDiffers, std::move(d));
+    throw Error(ErrorCode::GenotypeWidthDiffers, GenotypeDetails{.line = lineno_,
+                                                                 .field = fieldno,
+                                                                 .text = std::string(field),
+                                                                 .found = long(field.size()),
+                                                                 .expected = long(width_),
+                                                                 .expected_line = width_line_});
   }
 }
 
@@ -255,12 +255,12 @@ void GenepopReader::check_width(std::string_view field, int fieldno) {
 // would otherwise drop a column of every sample without a word.
 void GenepopReader::check_surplus(std::string_view rest, int fieldno) const {
   if (only_line_end(rest)) return;
-  ErrorDetails d;
+  GenotypeDetails d;
   d.text = std::string(fields::first_field(rest));
-  d.limit = table_.loci();
-  d.count = table_.loci();
+  d.expected = table_.loci();
+  d.found = table_.loci();
   for (std::string_view words = rest; !only_line_end(words); skip_blanks(words)) {
-    ++d.count;
+    ++d.found;
     fields::skip_field(words);
   }
   d.line = lineno_;
@@ -270,13 +270,10 @@ void GenepopReader::check_surplus(std::string_view rest, int fieldno) const {
 
 // Every population but the last must hold a sample.
 void GenepopReader::check_empty_populations() const {
-  ErrorDetails d;
-  for (int p = 0; p < pops_.current(); ++p) {
-    if (pops_.count(p) > 0) continue;
-    d.names.push_back(pops_.name(p));
-    d.counts.push_back(pops_.count(p));
-  }
-  if (!d.names.empty()) throw Error(ErrorCode::EmptyPopulations, std::move(d));
+  PopulationDetails d;
+  for (int p = 0; p < pops_.current(); ++p)
+    if (pops_.count(p) == 0) d.empty.push_back(pops_.name(p));
+  if (!d.empty.empty()) throw Error(ErrorCode::EmptyPopulations, std::move(d));
 }
 
 }  // namespace

@@ -30,10 +30,8 @@ void check_widths(const GenotypeTable& table) {
       if (!has_locus(table.sample(i).loci, k)) continue;
       for (int slot = 0; slot < 2; ++slot) {
         if (row[2 * k + slot] <= 999) continue;
-        ErrorDetails d;
-        d.value = row[2 * k + slot];
-        d.count = k + 1;
-        throw Error(ErrorCode::AlleleTooWide, std::move(d));
+        throw Error(ErrorCode::AlleleTooWide,
+                    AlleleDetails{.allele = row[2 * k + slot], .locus = k});
       }
     }
   }

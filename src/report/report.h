@@ -43,13 +43,26 @@ class Console {
   void log_then_out(const std::string& text);  // the log first, then standard output
   void out_then_log(const std::string& text);  // standard output first, then the log
   [[nodiscard]] int out_error() const { return out_error_; }
+  // Errors and warnings written to standard output or the log are copied to
+  // standard error, where pipelines look; not when both streams are one
+  // file (a terminal, 2>&1), where the copy would only repeat them.
+  void copy_problems(bool on) { copy_problems_ = on; }
+  void err_copy(const std::string& text);         // standard error, when copies are made
+  void out_and_err(const std::string& text);      // standard output, then its copy
+  void log_out_and_err(const std::string& text);  // the log, standard output, the copy
 
  private:
   std::ostream* out_;
   int out_error_ = 0;
   std::ostream* err_;
   std::ostream* log_ = nullptr;
+  bool copy_problems_ = true;
 };
+
+// The line added after a message on a capacity of the build: the CMake
+// option that raises it (TARVO_ is prefixed to the name) and the value in
+// force, or the value needed when it is known.
+[[nodiscard]] std::string rebuild_hint(const char* limit, long long in_force, long long needed = 0);
 
 // What every report file starts with.
 struct Header {

@@ -127,8 +127,8 @@ TEST(Cells, SeveralPopulations) {
     FAIL();
   } catch (const Error& err) {
     EXPECT_EQ(err.code(), ErrorCode::CellLogUndefined);
-    EXPECT_EQ(err.details().name, "E1");
-    EXPECT_EQ(err.details().value, 2);
+    EXPECT_EQ(err.details<CellDetails>().size_name, "E1");
+    EXPECT_EQ(err.details<CellDetails>().matches, 2);
   }
 }
 

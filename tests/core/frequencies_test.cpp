@@ -48,9 +48,9 @@ TEST(Frequencies, UnknownAlleleAndTooManyAlleles) {
     FAIL();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::UnknownAllele);
-    EXPECT_EQ(e.details().value, 6);
-    EXPECT_EQ(e.details().count, 1);
-    EXPECT_EQ(e.details().locus, "L2");
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().allele, 6);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus, 1);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus_name, "L2");
   }
 
   const int n = tarvo::NOA / 2 + 1;  // 2n distinct values
@@ -65,7 +65,7 @@ TEST(Frequencies, UnknownAlleleAndTooManyAlleles) {
     FAIL();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::TooManyAlleles);
-    EXPECT_EQ(e.details().count, 2 * n);
+    EXPECT_EQ(e.details<tarvo::LimitDetails>().count, 2 * n);
   }
 }
 

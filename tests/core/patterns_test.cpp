@@ -31,7 +31,7 @@ TEST(Patterns, TallyRefusesOnePatternPastPerm) {
     FAIL();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::TooManyPatterns);
-    EXPECT_EQ(e.details().count, tarvo::PERM + 1);
+    EXPECT_EQ(e.details<tarvo::LimitDetails>().count, tarvo::PERM + 1);
   }
 }
 

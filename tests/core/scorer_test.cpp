@@ -82,9 +82,9 @@ TEST(Scorer, LookupPathAgreesWithFastPath) {
     FAIL();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::UnknownAllele);
-    EXPECT_EQ(e.details().value, 99);
-    EXPECT_EQ(e.details().count, 1);
-    EXPECT_EQ(e.details().locus, "B");
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().allele, 99);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus, 1);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus_name, "B");
   }
   tarvo::Rng rng;
   EXPECT_THROW((void)slow.self_score(2, 3, 0.0, rng), tarvo::Error);

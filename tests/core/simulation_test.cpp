@@ -100,14 +100,15 @@ TEST(Simulation, PlantedRecapturesRoundingAndCapacity) {
     (void)simulate_with_recaptures(t, plan, 2, copy, f, rng);
     FAIL();
   } catch (const Error& e) {
-    const ErrorDetails& d = e.details();
+    const RecaptureDetails& d = e.details<RecaptureDetails>();
     EXPECT_EQ(e.code(), ErrorCode::RecaptureCapacity);
-    EXPECT_EQ(d.count, 1);
-    EXPECT_EQ(d.value, 4);
-    EXPECT_EQ(d.limit, 4);
-    EXPECT_EQ(d.other_value, 7);
-    EXPECT_EQ(d.line, 2);
-    EXPECT_EQ(d.positions, (std::vector<long long>{4, 4}));
+    EXPECT_EQ(d.warning, 1);
+    EXPECT_EQ(d.position, 4);
+    EXPECT_EQ(d.first, 4);
+    EXPECT_EQ(d.end, 7);
+    EXPECT_EQ(d.plan_rows, 2);
+    EXPECT_EQ(d.position_a, 4);
+    EXPECT_EQ(d.position_b, 4);
   }
   // A negative row stops before any error draw.
   plan = {{{0, 0}, -2.0, 0}};

@@ -1,5 +1,5 @@
-// Standard output that cannot be written, names too long for the folder and
-// sample names too long for a report row.
+// Standard output that cannot be written, errors copied to standard error,
+// names too long for the folder and sample names too long for a report row.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -23,6 +23,18 @@ TEST(StandardOutput, HelpAndVersionOnAFullDeviceFail) {
     EXPECT_EQ(e2e::read_file(dir / "err.txt"),
               "Cannot write standard output: No space left on device\n");
   }
+  e2e::fs::remove_all(dir);
+}
+
+// Errors on standard output are copied to standard error, once: not when
+// both are one file, where the copy would only repeat them.
+TEST(StandardError, ErrorsAreCopiedUnlessBothStreamsAreOneFile) {
+  const path dir = e2e::scratch_dir("one_file");
+  const std::string error = "which_data_format: Cannot open <none.gen> for reading\n";
+  EXPECT_EQ(e2e::run_shell(dir, "tarvo -1 none.gen > both.txt 2>&1"), 1);
+  const std::string both = e2e::read_file(dir / "both.txt");
+  EXPECT_NE(both.find(error), npos);
+  EXPECT_EQ(both.find(error), both.rfind(error));
   e2e::fs::remove_all(dir);
 }
 

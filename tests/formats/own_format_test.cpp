@@ -16,8 +16,13 @@ namespace {
 
 using tarvo::Error;
 using tarvo::ErrorCode;
+using tarvo::GenotypeDetails;
 using tarvo::GenotypeReadSettings;
 using tarvo::GenotypeTable;
+using tarvo::HeaderDetails;
+using tarvo::LimitDetails;
+using tarvo::LineDetails;
+using tarvo::PopulationDetails;
 
 GenotypeTable read(const std::string& text, const GenotypeReadSettings& settings = {}) {
   std::istringstream in(text);
@@ -96,50 +101,51 @@ TEST(OwnFormat, MissingGenotypes) {
   EXPECT_EQ(mask("", ""), 2u);  // empty fields read as 0
   const Error e = error_of("ID,L1,L1,L2,L2\nPOP,A\nS1,1,1,1,1\n\nS2,1,1,0,7\n");
   EXPECT_EQ(e.code(), ErrorCode::HalfMissingGenotype);
-  EXPECT_EQ(e.details().name, "7");
-  EXPECT_EQ(e.details().sample, "S2");
-  EXPECT_EQ(e.details().locus, "L2");
-  EXPECT_EQ(e.details().text, "S2,1,1,0,7\n");
-  EXPECT_EQ(e.details().line, 3);  // samples + population + 2, blank lines not counted
+  const GenotypeDetails& d = e.details<GenotypeDetails>();
+  EXPECT_EQ(d.allele, "7");
+  EXPECT_EQ(d.sample, "S2");
+  EXPECT_EQ(d.locus, "L2");
+  EXPECT_EQ(d.text, "S2,1,1,0,7\n");
+  EXPECT_EQ(d.line, 3);  // samples + population + 2, blank lines not counted
 }
 
 TEST(OwnFormat, ErrorsCarryTheirValues) {
   const std::string head = "ID,L1,L1,L2,L2\n";
   Error e = error_of(head + "POP\nS1,1,1\n");
   EXPECT_EQ(e.code(), ErrorCode::AllelePairCount);
-  EXPECT_EQ(e.details().count, 1);
-  EXPECT_EQ(e.details().limit, 2);
-  EXPECT_EQ(e.details().locus, "L2");
-  EXPECT_EQ(error_of(head + "POP\nS1,1,1,1,1,1,1\n").details().locus, "");
+  EXPECT_EQ(e.details<GenotypeDetails>().found, 1);
+  EXPECT_EQ(e.details<GenotypeDetails>().expected, 2);
+  EXPECT_EQ(e.details<GenotypeDetails>().locus, "L2");
+  EXPECT_EQ(error_of(head + "POP\nS1,1,1,1,1,1,1\n").details<GenotypeDetails>().locus, "");
 
   e = error_of(head + "S1,1,1,1,1\n");
   EXPECT_EQ(e.code(), ErrorCode::SeparatorMissing);
-  EXPECT_EQ(e.details().count, -1);
+  EXPECT_EQ(e.details<PopulationDetails>().population, -1);
   EXPECT_EQ(error_of(head + "POP\nPOP\nS1,1,1,1,1\n").code(), ErrorCode::EmptyPopulation);
 
   e = error_of("ID,L1,L1,L2,L3\n");
   EXPECT_EQ(e.code(), ErrorCode::LocusNamesDiffer);
-  EXPECT_EQ(e.details().name, "L2");
-  EXPECT_EQ(e.details().other, "L3");
-  EXPECT_EQ(e.details().count, 2);
+  EXPECT_EQ(e.details<HeaderDetails>().first, "L2");
+  EXPECT_EQ(e.details<HeaderDetails>().second, "L3");
+  EXPECT_EQ(e.details<HeaderDetails>().locus, 2);
 
   e = error_of(head + "POP\nS1,1,1,1,-1\n");
   EXPECT_EQ(e.code(), ErrorCode::NotANumber);
-  EXPECT_EQ(e.details().text, "-1");
-  EXPECT_EQ(e.details().character, '-');
-  EXPECT_EQ(e.details().line, 3);
-  EXPECT_EQ(e.details().field, 5);
+  EXPECT_EQ(e.details<LineDetails>().text, "-1");
+  EXPECT_EQ(e.details<LineDetails>().character, '-');
+  EXPECT_EQ(e.details<LineDetails>().line, 3);
+  EXPECT_EQ(e.details<LineDetails>().field, 5);
   e = error_of(head + "POP\nS1,1,2147483648,1,1\n");
   EXPECT_EQ(e.code(), ErrorCode::NumberTooLarge);
-  EXPECT_EQ(e.details().field, 3);
+  EXPECT_EQ(e.details<LineDetails>().field, 3);
   EXPECT_EQ(read(head + "POP\nS1,1,2147483647,1,1\n").row(0)[1], 2147483647);
 
   GenotypeReadSettings two;
   two.max_samples = 2;
   e = error_of(head + "POP\nS1,1,1,1,1\nS2,1,1,1,1\nS3,1,1,1,1\n", two);
   EXPECT_EQ(e.code(), ErrorCode::TooManySamples);
-  EXPECT_EQ(e.details().count, 3);
-  EXPECT_EQ(e.details().text, "S3,1,1,1,1\n");
+  EXPECT_EQ(e.details<LimitDetails>().count, 3);
+  EXPECT_EQ(e.details<LimitDetails>().text, "S3,1,1,1,1\n");
 }
 
 // A panel of 300 loci: lines of thousands of characters, names of any
@@ -151,7 +157,7 @@ TEST(OwnFormat, WidePanelsLongLinesAndLongNames) {
     text += "," + locus + std::to_string(k) + "," + locus + std::to_string(k);
     line += k % 70 == 5 ? ",0,0" : ",1,2";
   }
-  EXPECT_EQ(error_of(text + line + ",1,1\n").details().count, 301);
+  EXPECT_EQ(error_of(text + line + ",1,1\n").details<GenotypeDetails>().found, 301);
   const GenotypeTable t = read(text + line + "\n");
   ASSERT_EQ(t.loci(), 300);
   EXPECT_EQ(t.locus_names[299], locus + "299");

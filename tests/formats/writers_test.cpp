@@ -54,8 +54,8 @@ TEST(WriteGenepop, RefusesAScoredAlleleOverThreeDigits) {
     ADD_FAILURE();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::AlleleTooWide);
-    EXPECT_EQ(e.details().value, 1000);
-    EXPECT_EQ(e.details().count, 2);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().allele, 1000);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus, 1);
   }
   EXPECT_EQ(out.str(), "");
 }
