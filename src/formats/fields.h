@@ -56,10 +56,10 @@ void skip_through(std::string_view& text, char c);
 // A CR before the newline, or a CR ending the text, is dropped.
 void drop_carriage_return(std::string& line);
 
-// The populations of a genotype file as its separators open them. A closed
-// population smaller than the minimum size is dropped (its samples removed
-// from the table) and its index reused; the first population is never
-// dropped, nor the last, which no separator closes.
+// The populations of a genotype file as its separators open them. With a
+// minimum size every population smaller than it, the first and the last
+// included, is dropped once closed (its samples removed from the table) and
+// its index reused.
 class PopulationList {
  public:
   // Closes the current population and opens the next at the table's end.
@@ -69,10 +69,13 @@ class PopulationList {
   [[nodiscard]] int current() const { return current_; }
   [[nodiscard]] int count(int p) const { return counts_[std::size_t(p)]; }
   [[nodiscard]] const std::string& name(int p) const { return names_[std::size_t(p)]; }
-  // Populations 0 to current, the last ending at nsamples.
-  [[nodiscard]] std::vector<Population> finish(int nsamples) const;
+  // Closes the last population; populations 0 to current, the last ending
+  // at the table's end.
+  [[nodiscard]] std::vector<Population> finish(GenotypeTable& table,
+                                               const GenotypeReadSettings& settings);
 
  private:
+  bool drop_if_small(GenotypeTable& table, const GenotypeReadSettings& settings);
   int current_ = -1;
   std::vector<int> counts_;
   std::vector<int> firsts_;

@@ -107,7 +107,7 @@ GenotypeTable GenalexReader::read(std::istream& in) {
     d.other_value = declared_populations_;
     throw Error(ErrorCode::GenalexCounts, std::move(d));
   }
-  table_.populations = pops_.finish(table_.size());
+  table_.populations = pops_.finish(table_, settings_);
   return std::move(table_);
 }
 
