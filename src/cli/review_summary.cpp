@@ -55,10 +55,11 @@ std::string cautions(const Review& v, const GenotypeTable& table) {
   std::string text;
   if (v.differentiated())
     text += format(
-        "  Caution: the populations' allele frequencies differ (F_ST %.3f, above %.2f): the\n"
-        "%sfrequencies pooled over them make chance matches within a population likelier\n"
-        "%sthan the calibration assumes; analysing each population on its own tells.\n",
-        v.fst, FST_LIMIT, INDENT, INDENT);
+        "  Caution: the populations differ in allele frequencies (F_ST %.3g, above %g): the\n"
+        "           frequencies pooled over them make chance matches within a population\n"
+        "           likelier than the calibration assumes; analysing each population on its\n"
+        "           own tells how much.\n",
+        v.fst, FST_LIMIT);
   if (!v.untyped_samples.empty())
     text += format("  Caution: %zu sample%s typed at no locus, each counted as an individual: %s\n",
                    v.untyped_samples.size(), v.untyped_samples.size() == 1 ? "" : "s",
