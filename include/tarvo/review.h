@@ -25,14 +25,14 @@ inline constexpr int FEW_SAMPLES = 10;
 
 // Reasons to look at an accepted pair again, as bits.
 enum PairFlag : unsigned {
-  FLAG_MISMATCHES = 1u,        // more mismatching alleles than the error rate explains
-  FLAG_FULL_SIBLINGS = 2u,     // full siblings explain the genotypes better
-  FLAG_PARENT_OFFSPRING = 4u,  // a parent and its offspring explain them better
-  FLAG_CHAIN = 8u,             // its individual is held together by a chain
-  FLAG_FEW_LOCI = 16u,         // a sample typed at fewer than half the loci
+  FlagMismatches = 1u,       // more mismatching alleles than the error rate explains
+  FlagFullSiblings = 2u,     // full siblings explain the genotypes better
+  FlagParentOffspring = 4u,  // a parent and its offspring explain them better
+  FlagChain = 8u,            // its individual is held together by a chain
+  FlagFewLoci = 16u,         // a sample typed at fewer than half the loci
 };
-inline constexpr unsigned PAIR_FLAGS[] = {FLAG_MISMATCHES, FLAG_FULL_SIBLINGS,
-                                          FLAG_PARENT_OFFSPRING, FLAG_CHAIN, FLAG_FEW_LOCI};
+inline constexpr unsigned PAIR_FLAGS[] = {FlagMismatches, FlagFullSiblings, FlagParentOffspring,
+                                          FlagChain, FlagFewLoci};
 
 // P(X >= k) for X binomial with n trials of probability p.
 [[nodiscard]] double binomial_upper_tail(int n, int k, double p);
@@ -90,12 +90,12 @@ struct Review {
   [[nodiscard]] int repeat_samples() const {
     return samples - static_cast<int>(individuals.size());
   }
-  int flagged_pairs = 0;              // accepted pairs with any flag
-  std::vector<int> flag_counts;       // accepted pairs per entry of PAIR_FLAGS
-  int chained_individuals = 0;        // individuals resting on a chain
-  std::vector<int> untyped_samples;   // typed at no locus
-  std::vector<int> sparse_samples;    // typed at some but fewer than half the loci
-  double fst = 0;                     // NaN with one population
+  int flagged_pairs = 0;             // accepted pairs with any flag
+  std::vector<int> flag_counts;      // accepted pairs per entry of PAIR_FLAGS
+  int chained_individuals = 0;       // individuals resting on a chain
+  std::vector<int> untyped_samples;  // typed at no locus
+  std::vector<int> sparse_samples;   // typed at some but fewer than half the loci
+  double fst = 0;                    // NaN with one population
   [[nodiscard]] bool differentiated() const { return fst > FST_LIMIT; }
   [[nodiscard]] bool few_samples() const { return samples < FEW_SAMPLES; }
 };
@@ -103,7 +103,6 @@ struct Review {
 // The review of the stored pairs, of which the first `accepted` are the
 // matches of the level; `error` is the error rate of the pair scores.
 [[nodiscard]] Review review_matches(const GenotypeTable& table, const FrequencyTable& freqs,
-                                    std::span<const MatchPair> stored, int accepted,
-                                    double error);
+                                    std::span<const MatchPair> stored, int accepted, double error);
 
 }  // namespace tarvo

@@ -87,8 +87,7 @@ void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   const std::string& prefix = c.options.prefix.value;
   report::pairs_table(outputs.restart(prefix + TABLE_FILES.pairs), reference, r.scan.pairs,
                       r.calibration, r.review, static_cast<int>(grouped.size()));
-  report::individuals_table(outputs.restart(prefix + TABLE_FILES.individuals), reference,
-                            r.review);
+  report::individuals_table(outputs.restart(prefix + TABLE_FILES.individuals), reference, r.review);
   report::groups_table(outputs.restart(prefix + TABLE_FILES.groups), reference, r.review);
   report::LevelsInput levels;
   levels.calibration = &r.calibration;

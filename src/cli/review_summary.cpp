@@ -35,8 +35,8 @@ std::string flag_lines(const Review& v, double error, const std::string& pairs_f
     return n;
   }();
   std::string text = format("  %-24s%d of %d accepted pair%s (column flags of %s)\n",
-                            "Pairs to review:", v.flagged_pairs, accepted,
-                            accepted == 1 ? "" : "s", pairs_file.c_str());
+                            "Pairs to review:", v.flagged_pairs, accepted, accepted == 1 ? "" : "s",
+                            pairs_file.c_str());
   const std::string reasons[] = {
       format("mismatches beyond the error rate (P < %g at e = %g)", MISMATCH_TAIL_LIMIT, error),
       "full siblings fit better than one individual",
@@ -69,9 +69,10 @@ std::string cautions(const Review& v, const GenotypeTable& table) {
                    v.sparse_samples.size(), v.sparse_samples.size() == 1 ? "" : "s",
                    sample_list(v.sparse_samples, table).c_str());
   if (v.few_samples())
-    text += format("  Caution: only %d samples (fewer than %d): the estimates rest on very few "
-                   "pairs.\n",
-                   v.samples, FEW_SAMPLES);
+    text += format(
+        "  Caution: only %d samples (fewer than %d): the estimates rest on very few "
+        "pairs.\n",
+        v.samples, FEW_SAMPLES);
   return text;
 }
 
@@ -79,15 +80,15 @@ std::string cautions(const Review& v, const GenotypeTable& table) {
 
 std::string review_summary(const AnalysisResult& r, const std::string& pairs_file) {
   const Review& v = r.review;
-  std::string text =
-      format("%sR_hat counts recaptures as pairs of samples of one individual, net of\n"
-             "%sfalse and missed matches: an individual with five samples gives ten pairs.\n",
-             INDENT, INDENT);
-  text += format("  %-24s%d samples, %zu individuals, %d sampled more than once, %d repeat "
-                 "sample%s\n",
-                 "Samples, individuals:", v.samples, v.individuals.size(),
-                 v.sampled_more_than_once, v.repeat_samples(),
-                 v.repeat_samples() == 1 ? "" : "s");
+  std::string text = format(
+      "%sR_hat counts recaptures as pairs of samples of one individual, net of\n"
+      "%sfalse and missed matches: an individual with five samples gives ten pairs.\n",
+      INDENT, INDENT);
+  text += format(
+      "  %-24s%d samples, %zu individuals, %d sampled more than once, %d repeat "
+      "sample%s\n",
+      "Samples, individuals:", v.samples, v.individuals.size(), v.sampled_more_than_once,
+      v.repeat_samples(), v.repeat_samples() == 1 ? "" : "s");
   text += flag_lines(v, r.error, pairs_file);
   return text + cautions(v, r.data.reference);
 }

@@ -72,9 +72,10 @@ double llr_same_against(const GenotypeTable& table, const FrequencyTable& freqs,
     const bool match = (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
     const double identical = match ? 1 / (b1 == b2 ? p1 * p1 : 2 * p1 * p2) : 0;
     const double same = ea * identical + eb;
-    const double related = ea * (relatives.k0 + relatives.k1 * one_shared_ratio(a1, a2, b1, b2, p1, p2) +
-                                 relatives.k2 * identical) +
-                           eb;
+    const double related =
+        ea * (relatives.k0 + relatives.k1 * one_shared_ratio(a1, a2, b1, b2, p1, p2) +
+              relatives.k2 * identical) +
+        eb;
     llr += std::log(same) - std::log(related);
   });
   return llr;
@@ -84,8 +85,8 @@ namespace {
 
 // The genotypes one population holds at one locus.
 struct LocusSample {
-  int typed = 0;                           // samples with both alleles
-  std::map<std::int32_t, int> copies;      // allele copies
+  int typed = 0;                             // samples with both alleles
+  std::map<std::int32_t, int> copies;        // allele copies
   std::map<std::int32_t, int> heterozygous;  // heterozygotes carrying the allele
 };
 
@@ -200,12 +201,11 @@ void weak_samples(Review& r, const GenotypeTable& table) {
 unsigned pair_flags(const Review& r, const PairReview& p, const MatchPair& m,
                     const std::vector<bool>& sparse) {
   unsigned flags = 0;
-  if (p.mismatch_tail < MISMATCH_TAIL_LIMIT) flags |= FLAG_MISMATCHES;
-  if (p.llr_vs_full_siblings < 0) flags |= FLAG_FULL_SIBLINGS;
-  if (p.llr_vs_parent_offspring < 0) flags |= FLAG_PARENT_OFFSPRING;
-  if (r.individuals[std::size_t(r.individual_of[std::size_t(m.later)])].chain())
-    flags |= FLAG_CHAIN;
-  if (sparse[std::size_t(m.later)] || sparse[std::size_t(m.earlier)]) flags |= FLAG_FEW_LOCI;
+  if (p.mismatch_tail < MISMATCH_TAIL_LIMIT) flags |= FlagMismatches;
+  if (p.llr_vs_full_siblings < 0) flags |= FlagFullSiblings;
+  if (p.llr_vs_parent_offspring < 0) flags |= FlagParentOffspring;
+  if (r.individuals[std::size_t(r.individual_of[std::size_t(m.later)])].chain()) flags |= FlagChain;
+  if (sparse[std::size_t(m.later)] || sparse[std::size_t(m.earlier)]) flags |= FlagFewLoci;
   return flags;
 }
 
@@ -221,7 +221,8 @@ Review review_matches(const GenotypeTable& table, const FrequencyTable& freqs,
     p.alleles = alleles.alleles;
     p.mismatching_alleles = alleles.mismatches;
     p.mismatch_tail = binomial_upper_tail(alleles.alleles, alleles.mismatches, error);
-    p.llr_vs_full_siblings = llr_same_against(table, freqs, m.later, m.earlier, error, FULL_SIBLINGS);
+    p.llr_vs_full_siblings =
+        llr_same_against(table, freqs, m.later, m.earlier, error, FULL_SIBLINGS);
     p.llr_vs_parent_offspring =
         llr_same_against(table, freqs, m.later, m.earlier, error, PARENT_OFFSPRING);
     r.pairs.push_back(p);

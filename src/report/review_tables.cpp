@@ -45,11 +45,29 @@ void groups_table(std::ostream& out, const GenotypeTable& reference, const Revie
 void summary_table(std::ostream& out, const SummaryInput& in) {
   const Review& r = *in.review;
   const std::size_t z = std::size_t(in.level);
-  header(out, {"samples", "populations", "individuals", "sampled_more_than_once",
-               "repeat_samples", "accepted_pairs", "z", "false_positives", "llr_threshold",
-               "r_hat", "r_hat_se", "seed", "error_rate", "flagged_pairs", "excess_mismatches",
-               "full_siblings", "parent_offspring", "chain", "few_loci", "chained_individuals",
-               "fst", "samples_untyped", "samples_few_loci"});
+  header(out, {"samples",
+               "populations",
+               "individuals",
+               "sampled_more_than_once",
+               "repeat_samples",
+               "accepted_pairs",
+               "z",
+               "false_positives",
+               "llr_threshold",
+               "r_hat",
+               "r_hat_se",
+               "seed",
+               "error_rate",
+               "flagged_pairs",
+               "excess_mismatches",
+               "full_siblings",
+               "parent_offspring",
+               "chain",
+               "few_loci",
+               "chained_individuals",
+               "fst",
+               "samples_untyped",
+               "samples_few_loci"});
   Row row(out);
   row.whole(r.samples)
       .whole(in.populations)

@@ -40,8 +40,8 @@ std::string tsv_field(const std::string& text) {
 }
 
 std::string flag_names(unsigned flags) {
-  static constexpr const char* NAMES[] = {"excess_mismatches", "full_siblings",
-                                          "parent_offspring", "chain", "few_loci"};
+  static constexpr const char* NAMES[] = {"excess_mismatches", "full_siblings", "parent_offspring",
+                                          "chain", "few_loci"};
   static_assert(std::size(NAMES) == std::size(PAIR_FLAGS));
   std::string text;
   for (std::size_t f = 0; f < std::size(PAIR_FLAGS); ++f)
@@ -55,11 +55,27 @@ std::string flag_names(unsigned flags) {
 void pairs_table(std::ostream& out, const GenotypeTable& reference,
                  const std::vector<MatchPair>& pairs, const Calibration& calibration,
                  const Review& review, int accepted) {
-  header(out, {"rank", "sample_1", "sample_2", "sample_number_1", "sample_number_2",
-               "population_1", "population_2", "population_name_1", "population_name_2",
-               "loci_compared", "loci_mismatching", "alleles_compared", "alleles_mismatching",
-               "dropouts", "llr", "false_positives", "accepted", "mismatch_probability",
-               "llr_vs_full_siblings", "llr_vs_parent_offspring", "flags"});
+  header(out, {"rank",
+               "sample_1",
+               "sample_2",
+               "sample_number_1",
+               "sample_number_2",
+               "population_1",
+               "population_2",
+               "population_name_1",
+               "population_name_2",
+               "loci_compared",
+               "loci_mismatching",
+               "alleles_compared",
+               "alleles_mismatching",
+               "dropouts",
+               "llr",
+               "false_positives",
+               "accepted",
+               "mismatch_probability",
+               "llr_vs_full_siblings",
+               "llr_vs_parent_offspring",
+               "flags"});
   for (std::size_t r = 0; r < pairs.size(); ++r) {
     const MatchPair& pair = pairs[r];
     const LocusComparison loci = compare_loci(reference, pair.later, pair.earlier);

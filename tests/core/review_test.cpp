@@ -1,10 +1,10 @@
 // The review of matches: the relationship likelihoods against values worked
 // by hand at one locus, the binomial tail and the differentiation figure.
+#include "tarvo/review.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "tarvo/review.h"
 
 namespace tarvo {
 namespace {

@@ -42,7 +42,7 @@ TEST(Tables, PairsIndividualsAndGroups) {
   cal.pooled = {9.0, 5.0, 1.0};
   const std::vector<MatchPair> pairs = {{1, 0, 0, 0, 9.0, 1u}, {2, 1, 1, 0, 0.5, 1u}};
   Review review;
-  review.pairs = {{2, 1, 0.25, -1.5, 2, FLAG_FULL_SIBLINGS | FLAG_CHAIN}, {2, 1, 0.5, 3, 4, 0}};
+  review.pairs = {{2, 1, 0.25, -1.5, 2, FlagFullSiblings | FlagChain}, {2, 1, 0.5, 3, 4, 0}};
   review.individuals = {{{2, 0}, 1, 9.0, 1}, {{1}, 0, std::nan(""), -1}};
   review.individual_of = {0, 1, 0};
   std::ostringstream out;
