@@ -25,6 +25,7 @@
 #include "tarvo/genotypes.h"
 #include "tarvo/patterns.h"
 #include "tarvo/power.h"
+#include "tarvo/review.h"
 #include "tarvo/rng.h"
 #include "tarvo/scan.h"
 #include "tarvo/standard_errors.h"
@@ -120,6 +121,10 @@ struct AnalysisResult {
   int last_level = 0;
   SearchOutcome outcome = SearchOutcome::None;
   int chosen = -1;  // the level reported; -1 when nothing was analysed
+  // The matches of the chosen level judged: flags, individuals, weak data.
+  Review review;
+  std::uint32_t seed = 0;  // of the generator every simulation drew from
+  double error = 0;        // the error rate of the pair scores
 
   [[nodiscard]] int populations() const {
     return static_cast<int>(data.reference.populations.size());

@@ -14,6 +14,7 @@
 #include "tarvo/messages.h"
 #include "tarvo/patterns.h"
 #include "tarvo/power.h"
+#include "tarvo/review.h"
 #include "tarvo/rng.h"
 #include "tarvo/scan.h"
 #include "tarvo/scorer.h"

@@ -188,6 +188,8 @@ AnalysisResult analyse(const AnalysisInput& input, const AnalysisSettings& setti
                        AnalysisObserver& observer) {
   Analysis a{settings, observer, Rng(settings.seed), {}, std::nullopt, {}};
   AnalysisResult& r = a.result;
+  r.seed = settings.seed;
+  r.error = settings.error;
   observer.iteration_started(settings.level, 0);
   r.data = load_data(input, settings, a.rng, observer);
   r.usable = every_locus_typed(r.data.frequencies);
@@ -203,6 +205,9 @@ AnalysisResult analyse(const AnalysisInput& input, const AnalysisSettings& setti
   const bool genotypes = input.genotypes.stream != nullptr;
   calibrate_and_scan(a, genotypes);
   search_levels(a, copying(settings, genotypes, bool(input.frequencies)));
+  const LevelResult& chosen = r.levels.at(r.chosen);
+  r.review = review_matches(r.data.reference, r.data.frequencies, r.scan.pairs,
+                            static_cast<int>(r.accepted(chosen).size()), settings.error);
   return std::move(r);
 }
 

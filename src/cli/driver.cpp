@@ -129,8 +129,9 @@ void declare_outputs(const CommandLine& line, OutputSet& outputs) {
     if (written) outputs.declare(o.output(file));
   if (real_data(line.model)) outputs.declare(o.prefix.value + LOCI_POWER_SUFFIX);
   if (analysis)
-    for (const char* suffix : {TABLE_FILES.pairs, TABLE_FILES.individuals, TABLE_FILES.levels,
-                               TABLE_FILES.populations, TABLE_FILES.plot})
+    for (const char* suffix :
+         {TABLE_FILES.pairs, TABLE_FILES.individuals, TABLE_FILES.levels, TABLE_FILES.populations,
+          TABLE_FILES.plot, TABLE_FILES.groups, TABLE_FILES.summary})
       outputs.declare(o.prefix.value + suffix);
 }
 

@@ -44,6 +44,8 @@ struct TableSuffixes {
   const char* levels = "_levels.tsv";
   const char* populations = "_populations.tsv";
   const char* plot = "_levels.svg";
+  const char* groups = "_groups.tsv";
+  const char* summary = "_summary.tsv";
 };
 inline constexpr TableSuffixes TABLE_FILES{};
 

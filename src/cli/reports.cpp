@@ -86,9 +86,9 @@ void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   const auto grouped = r.accepted(c.level);
   const std::string& prefix = c.options.prefix.value;
   report::pairs_table(outputs.restart(prefix + TABLE_FILES.pairs), reference, r.scan.pairs,
-                      r.calibration, static_cast<int>(grouped.size()));
-  report::individuals_table(outputs.restart(prefix + TABLE_FILES.individuals), reference,
-                            cluster_pairs(grouped));
+                      r.calibration, r.review, static_cast<int>(grouped.size()));
+  report::individuals_table(outputs.restart(prefix + TABLE_FILES.individuals), reference, r.review);
+  report::groups_table(outputs.restart(prefix + TABLE_FILES.groups), reference, r.review);
   report::LevelsInput levels;
   levels.calibration = &r.calibration;
   levels.levels = &r.scan.levels;
@@ -109,6 +109,18 @@ void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   populations.level = c.level.level;
   report::populations_table(outputs.restart(prefix + TABLE_FILES.populations), populations);
   outputs.restart(prefix + TABLE_FILES.plot) << plot.str();
+  report::SummaryInput summary;
+  summary.review = &r.review;
+  summary.calibration = &r.calibration;
+  summary.estimate = &r.scan.levels[std::size_t(c.level.level)];
+  summary.level = c.level.level;
+  summary.populations = r.populations();
+  summary.accepted = c.level.matches;
+  if (r.search.tried(c.level.level))
+    summary.se = r.search.standard_errors()[std::size_t(c.level.level)];
+  summary.seed = r.seed;
+  summary.error = r.error;
+  report::summary_table(outputs.restart(prefix + TABLE_FILES.summary), summary);
 }
 
 std::string search_state(const Options& o, const AnalysisResult& r) {
@@ -146,6 +158,7 @@ std::string summary(const Options& o, Model model, const AnalysisResult& r,
   const char* samples = real_data(model) ? "Samples read:" : "Samples simulated:";
   text += format("  %-24s%d\n", samples, r.data.reference.size());
   text += format("  %-24s%d\n", "Populations:", r.populations());
+  text += format("  %-24s%u%s\n", "Seed:", r.seed, o.seed.given ? "" : " (from the clock)");
   if (r.chosen >= 0) {
     const LevelResult& level = r.levels.at(r.chosen);
     const std::size_t z = std::size_t(level.level);
@@ -157,6 +170,7 @@ std::string summary(const Options& o, Model model, const AnalysisResult& r,
     text += format("  %-24s%.2f", "Corrected recaptures:", r.scan.levels[z].recaptures);
     text += r.search.tried(level.level) ? format(" (s.e. %.2f)\n", r.search.standard_errors()[z])
                                         : std::string(" (s.e. not simulated)\n");
+    text += review_summary(r, o.prefix.value + TABLE_FILES.pairs);
   }
   text += "  Files written:\n";
   for (const std::string& name : files) text += "    " + name + "\n";

@@ -26,6 +26,11 @@ void write_final_reports(const ChosenLevel& chosen, OutputSet& outputs);
 // statistics file, the log and standard output; empty otherwise.
 [[nodiscard]] std::string search_outcome_note(const Options& options, const AnalysisResult& result);
 
+// The summary lines of the review of the chosen level: what the samples
+// make, what R_hat counts, the pairs to look at again and the cautions.
+[[nodiscard]] std::string review_summary(const AnalysisResult& result,
+                                         const std::string& pairs_file);
+
 // The end of standard output and of the log: what the run read, what it
 // found at its level (none: nothing analysed) and which files hold it.
 [[nodiscard]] std::string summary(const Options& options, Model model, const AnalysisResult& result,

@@ -159,13 +159,17 @@ void drop_carriage_return(std::string& line) {
     line.pop_back();
 }
 
+// The current population, once closed, dropped when it is too small: its
+// samples are the last of the table. Whether it was.
+bool PopulationList::drop_if_small(GenotypeTable& table, const GenotypeReadSettings& settings) {
+  if (current_ < 0 || count(current_) >= settings.min_population) return false;
+  if (settings.on_population_dropped) settings.on_population_dropped(name(current_));
+  table.drop_last(count(current_));
+  return true;
+}
+
 void PopulationList::open(GenotypeTable& table, const GenotypeReadSettings& settings) {
-  if (current_ > 0 && count(current_) < settings.min_population) {
-    if (settings.on_population_dropped) settings.on_population_dropped(name(current_));
-    table.drop_last(count(current_));
-  } else {
-    ++current_;
-  }
+  if (!drop_if_small(table, settings)) ++current_;
   if (current_ >= BLOCK)
     throw Error(ErrorCode::TooManyPopulations, LimitDetails{.count = current_ + 1, .limit = BLOCK});
   const std::size_t p = std::size_t(current_);
@@ -179,7 +183,10 @@ void PopulationList::open(GenotypeTable& table, const GenotypeReadSettings& sett
   names_[p].clear();
 }
 
-std::vector<Population> PopulationList::finish(int nsamples) const {
+std::vector<Population> PopulationList::finish(GenotypeTable& table,
+                                               const GenotypeReadSettings& settings) {
+  if (drop_if_small(table, settings)) --current_;
+  const int nsamples = table.size();
   std::vector<Population> out;
   for (int p = 0; p <= current_; ++p) {
     const std::size_t i = std::size_t(p);

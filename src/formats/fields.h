@@ -76,10 +76,10 @@ void for_each_line(std::istream& in, int& lineno, OnLine&& on_line) {
   }
 }
 
-// The populations of a genotype file as its separators open them. A closed
-// population smaller than the minimum size is dropped (its samples removed
-// from the table) and its index reused; the first population is never
-// dropped, nor the last, which no separator closes.
+// The populations of a genotype file as its separators open them. With a
+// minimum size every population smaller than it, the first and the last
+// included, is dropped once closed (its samples removed from the table) and
+// its index reused.
 class PopulationList {
  public:
   // Closes the current population and opens the next at the table's end.
@@ -89,10 +89,13 @@ class PopulationList {
   [[nodiscard]] int current() const { return current_; }
   [[nodiscard]] int count(int p) const { return counts_[std::size_t(p)]; }
   [[nodiscard]] const std::string& name(int p) const { return names_[std::size_t(p)]; }
-  // Populations 0 to current, the last ending at nsamples.
-  [[nodiscard]] std::vector<Population> finish(int nsamples) const;
+  // Closes the last population; populations 0 to current, the last ending
+  // at the table's end.
+  [[nodiscard]] std::vector<Population> finish(GenotypeTable& table,
+                                               const GenotypeReadSettings& settings);
 
  private:
+  bool drop_if_small(GenotypeTable& table, const GenotypeReadSettings& settings);
   int current_ = -1;
   std::vector<int> counts_;
   std::vector<int> firsts_;

@@ -103,7 +103,7 @@ GenotypeTable GenalexReader::read(std::istream& in) {
                                .populations_declared = declared_populations_,
                                .populations_read = populations_read_});
   }
-  table_.populations = pops_.finish(table_.size());
+  table_.populations = pops_.finish(table_, settings_);
   return std::move(table_);
 }
 

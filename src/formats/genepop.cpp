@@ -130,7 +130,7 @@ GenotypeTable GenepopReader::read(std::istream& in) {
   if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator, header_details(""));
   name_population();
   check_empty_populations();
-  table_.populations = pops_.finish(table_.size());
+  table_.populations = pops_.finish(table_, settings_);
   return std::move(table_);
 }
 

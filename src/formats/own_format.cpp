@@ -81,7 +81,7 @@ GenotypeTable OwnReader::read(std::istream& in) {
     else
       sample(work, name, line);
   });
-  table_.populations = pops_.finish(table_.size());
+  table_.populations = pops_.finish(table_, settings_);
   return std::move(table_);
 }
 

@@ -17,6 +17,7 @@
 #include "tarvo/frequencies.h"
 #include "tarvo/genotypes.h"
 #include "tarvo/patterns.h"
+#include "tarvo/review.h"
 #include "tarvo/scan.h"
 #include "tarvo/standard_errors.h"
 
@@ -183,14 +184,34 @@ void cluster_listing(std::ostream& out, const Clusters& clusters, const Genotype
 [[nodiscard]] std::string tsv_number(double x);
 [[nodiscard]] std::string tsv_field(const std::string& text);
 
+// The review flags of a pair as names separated by ';', empty when none.
+[[nodiscard]] std::string flag_names(unsigned flags);
+
 // Every stored pair, highest LLR first; the first `accepted` are the matches
-// of the level.
+// of the level, with the review of each.
 void pairs_table(std::ostream& out, const GenotypeTable& reference,
-                 const std::vector<MatchPair>& pairs, const Calibration& calibration, int accepted);
-// One row per sample; the samples of one cluster share their individual
-// (clusters first, numbered as listed in the pairwise report, then every
-// other sample in file order).
-void individuals_table(std::ostream& out, const GenotypeTable& reference, const Clusters& clusters);
+                 const std::vector<MatchPair>& pairs, const Calibration& calibration,
+                 const Review& review, int accepted);
+// One row per sample; the samples of one individual share its number
+// (groups first, numbered as listed in the pairwise report, then every other
+// sample in file order).
+void individuals_table(std::ostream& out, const GenotypeTable& reference, const Review& review);
+// One row per individual: its samples, how its accepted pairs join them, the
+// weakest of them and the reasons to look at it again.
+void groups_table(std::ostream& out, const GenotypeTable& reference, const Review& review);
+// The key figures of the run at its level, one header line and one row.
+struct SummaryInput {
+  const Review* review = nullptr;
+  const Calibration* calibration = nullptr;
+  const LevelEstimate* estimate = nullptr;  // of the chosen level
+  int level = 0;                            // index
+  int populations = 0;
+  int accepted = 0;
+  double se = -1;  // of R_hat; negative when not simulated
+  std::uint32_t seed = 0;
+  double error = 0;
+};
+void summary_table(std::ostream& out, const SummaryInput& input);
 
 // The levels: Table 1 with the simulated R_hat and s.e. of every level the
 // search tried.

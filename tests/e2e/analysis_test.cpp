@@ -37,7 +37,7 @@ TEST(AnalysisCall, GivesTheProgramsPairsAndEstimate) {
 
   std::ostringstream pairs;
   report::pairs_table(pairs, result.data.reference, result.scan.pairs, result.calibration,
-                      static_cast<int>(result.accepted(level).size()));
+                      result.review, static_cast<int>(result.accepted(level).size()));
   EXPECT_EQ(pairs.str(), read_file(dir / "TARVO_pairs.tsv"));
   const double recaptures = result.scan.levels[std::size_t(level.level)].recaptures;
   for (const std::string& line : {report::format("%-24s%d\n", "Accepted pairs:", level.matches),

@@ -119,19 +119,20 @@ TEST(Genepop, ErrorsCarryTheirValues) {
   EXPECT_EQ(e.details<PopulationDetails>().empty, (std::vector<std::string>{"", "Ab", "Ab"}));
 }
 
-TEST(Genepop, MinimumSizeDropsClosedPopulations) {
+TEST(Genepop, MinimumSizeDropsEverySmallPopulation) {
+  // The first and the last too, each once closed.
   std::vector<std::string> dropped;
   GenotypeReadSettings settings;
   settings.min_population = 2;
   settings.on_population_dropped = [&](const std::string& name) { dropped.push_back(name); };
   const GenotypeTable t = read(
       "T\nL1\nPOP\nA1, 0101\nPOP\nB1 x, 0101\nPOP\nC1, 0101\nC2, 0102\nPOP\nD1, 0101\n", settings);
-  EXPECT_EQ(dropped, std::vector<std::string>{"B1"});
-  ASSERT_EQ(t.populations.size(), 3u);
-  EXPECT_EQ(t.populations[1].name, "C2");
-  EXPECT_EQ(t.populations[1].first, 1);
-  EXPECT_EQ(t.sample(1).name, "C1");
-  EXPECT_EQ(t.sample(3).population, 2);
+  EXPECT_EQ(dropped, (std::vector<std::string>{"A1", "B1", "D1"}));
+  ASSERT_EQ(t.populations.size(), 1u);
+  EXPECT_EQ(t.populations[0].name, "C2");
+  EXPECT_EQ(t.populations[0].end, 2);
+  EXPECT_EQ(t.sample(0).name, "C1");
+  EXPECT_EQ(t.sample(1).population, 0);
 }
 
 TEST(Genepop, ReadsThePublishedDataSets) {

@@ -204,9 +204,9 @@ TEST(OwnFormat, ReadsLikeTheSameDataInGenepop) {
   EXPECT_EQ(tarvo::count_frequencies(gen).loci[95].alleles, (std::vector<std::int32_t>{0, 1, 2}));
 }
 
-TEST(OwnFormat, MinimumSizeDropsClosedPopulations) {
-  // Sizes 1, 1, 2, 1: the first and last are kept whatever their size; the
-  // second is dropped and its index reused by the third.
+TEST(OwnFormat, MinimumSizeDropsEverySmallPopulation) {
+  // Sizes 1, 1, 2, 1: all but the third are dropped, the first and the last
+  // included, and the third takes the first index.
   std::string text = "ID,L1,L1\n";
   int n = 0;
   for (int p = 0; p < 4; ++p) {
@@ -218,10 +218,8 @@ TEST(OwnFormat, MinimumSizeDropsClosedPopulations) {
   settings.min_population = 2;
   settings.on_population_dropped = [&](const std::string& name) { dropped.push_back(name); };
   const GenotypeTable t = read(text, settings);
-  EXPECT_EQ(dropped, std::vector<std::string>{"P1"});
-  EXPECT_EQ(summary(t),
-            "loci L1\npops P0@0-1 P2@1-3 P3@3-4\nS1 p0 m1: 1 1\nS3 p1 m1: 1 1\n"
-            "S4 p1 m1: 1 1\nS5 p2 m1: 1 1\n");
+  EXPECT_EQ(dropped, (std::vector<std::string>{"P0", "P1", "P3"}));
+  EXPECT_EQ(summary(t), "loci L1\npops P2@0-2\nS3 p0 m1: 1 1\nS4 p0 m1: 1 1\n");
 }
 
 }  // namespace
