@@ -38,6 +38,7 @@ copy_sources() {
   done
   sed "${sed_args[@]}" include/tarvo/config.h.in >"$pkg/src/include/tarvo/config.h"
   cp tests/data/nancycats.gen "$pkg/inst/extdata/"
+  Rscript -e 'invisible(Rcpp::compileAttributes(commandArgs(TRUE)[1]))' "$pkg"
   # The objects, listed: R's make needs no GNU extension for them.
   (cd "$pkg/src" && {
     sed -n '/^OBJECTS/q;p' Makevars.in
@@ -47,7 +48,6 @@ copy_sources() {
     done
     echo
   } >Makevars)
-  Rscript -e 'invisible(Rcpp::compileAttributes(commandArgs(TRUE)[1]))' "$pkg"
 }
 
 build() {

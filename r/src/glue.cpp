@@ -21,11 +21,10 @@ namespace {
 // simulated sets and runs and stops the analysis by unwinding through it.
 class RObserver : public tarvo::AnalysisObserver {
  public:
-  explicit RObserver(bool verbose) : verbose_(verbose) {}
+  RObserver(bool verbose, int sets) : verbose_(verbose), sets_(sets) {}
   void iteration_started(int level, int iteration) override {
     Rcpp::checkUserInterrupt();
-    if (iteration > 0) say("level " + std::to_string(level + 1) + ", iteration " +
-                           std::to_string(iteration + 1));
+    if (iteration > 0) say(shown(level) + ", iteration " + std::to_string(iteration + 1));
   }
   void samples_read(int samples, int loci) override {
     say(std::to_string(samples) + " samples read at " + std::to_string(loci) + " loci");
@@ -37,7 +36,7 @@ class RObserver : public tarvo::AnalysisObserver {
   void calibration_set() override { Rcpp::checkUserInterrupt(); }
   void scanning() override { say("scoring every pair of samples"); }
   void estimating(int level, int matches) override {
-    say("level " + std::to_string(level + 1) + ": " + std::to_string(matches) + " matches");
+    say(shown(level) + ": " + std::to_string(matches) + " matches");
   }
   void errors_stage(const tarvo::AnalysisResult& /*so_far*/,
                     const tarvo::LevelResult& level) override {
@@ -51,7 +50,11 @@ class RObserver : public tarvo::AnalysisObserver {
     static const Rcpp::Function message("message");
     message("tarvo: " + text);
   }
+  [[nodiscard]] std::string shown(int level) const {
+    return "level " + std::to_string(tarvo::report::shown_level(level, sets_));
+  }
   bool verbose_;
+  int sets_;
 };
 
 // The genotypes: a file, or a text in the GenAlEx layout built by R.
@@ -102,8 +105,7 @@ Rcpp::List failure(const tarvo::Error& e, const Source& source,
   std::string text;
   for (const tarvo::MessageLine& line : tarvo::describe(e, context))
     if (line.stream != tarvo::MessageStream::Log) text += line.text;
-  return Rcpp::List::create(Rcpp::_["error"] = text,
-                            Rcpp::_["code"] = static_cast<int>(e.code()));
+  return Rcpp::List::create(Rcpp::_["error"] = text, Rcpp::_["code"] = static_cast<int>(e.code()));
 }
 
 Rcpp::List reference_data(const tarvo::GenotypeTable& table) {
@@ -166,10 +168,9 @@ Rcpp::List tables(const tarvo::AnalysisSettings& s, const tarvo::AnalysisResult&
   p.runs = s.iterations != 0 ? s.runs : 0;
   p.level = level.level;
   report::populations_table(populations, p);
-  return Rcpp::List::create(Rcpp::_["pairs"] = pairs.str(),
-                            Rcpp::_["individuals"] = individuals.str(),
-                            Rcpp::_["levels"] = levels.str(),
-                            Rcpp::_["populations"] = populations.str());
+  return Rcpp::List::create(
+      Rcpp::_["pairs"] = pairs.str(), Rcpp::_["individuals"] = individuals.str(),
+      Rcpp::_["levels"] = levels.str(), Rcpp::_["populations"] = populations.str());
 }
 
 std::string loci_power(const tarvo::AnalysisResult& r) {
@@ -188,7 +189,7 @@ Rcpp::List tarvo_run(const std::string& text, bool is_file, const Rcpp::List& op
   const Source source = open_source(text, is_file);
   tarvo::AnalysisSettings settings = read_settings(options);
   settings.create_only = what != "analyse";
-  RObserver observer(verbose);
+  RObserver observer(verbose, settings.sets);
   try {
     tarvo::AnalysisInput input;
     if (is_file)
