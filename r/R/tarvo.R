@@ -40,7 +40,8 @@ run_options <- function(separator = "POP", min_population = NULL, error = 0.01,
   within <- function(value, low, high) {
     name <- deparse(substitute(value))
     if (!is.numeric(value) || length(value) != 1 || is.na(value) || value < low || value > high)
-      stop(sprintf("%s must be a number from %s to %s", name, format(low), format(high)),
+      stop(sprintf("%s must be a number from %s to %s", name, format(low, scientific = FALSE),
+                   format(high, scientific = FALSE)),
            call. = FALSE)
     value
   }

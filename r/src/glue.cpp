@@ -36,7 +36,7 @@ class RObserver : public tarvo::AnalysisObserver {
   void calibration_set() override { Rcpp::checkUserInterrupt(); }
   void scanning() override { say("scoring every pair of samples"); }
   void estimating(int level, int matches) override {
-    say(shown(level) + ": " + std::to_string(matches) + " matches");
+    say(shown(level) + ": " + std::to_string(matches) + (matches == 1 ? " match" : " matches"));
   }
   void errors_stage(const tarvo::AnalysisResult& /*so_far*/,
                     const tarvo::LevelResult& level) override {
