@@ -10,9 +10,14 @@ tarvo_read <- function(x, separator = "POP", min_population = NULL) {
 
 tarvo_analyse <- function(x, error = 0.01, seed = NULL, threads = NULL, fast = FALSE,
                           retype_error = error, calibration_sets = 200, se_runs = 100,
-                          iterations = if (fast) 0 else 10, level = 6,
+                          iterations = 10, level = 6,
                           min_population = NULL, separator = "POP",
                           mask_resampling = 1, verbose = TRUE) {
+  # The fast mode's keyed draws are not in this version: refuse rather than
+  # give other statistics under its name.
+  if (!identical(fast, FALSE))
+    stop("fast = TRUE needs the fast mode, which this version of tarvo does not have",
+         call. = FALSE)
   if (is.null(seed)) seed <- floor(stats::runif(1, 0, 2^32))
   options <- run_options(separator, min_population, error, retype_error, calibration_sets,
                          se_runs, iterations, level, mask_resampling, seed, threads)
@@ -21,6 +26,7 @@ tarvo_analyse <- function(x, error = 0.01, seed = NULL, threads = NULL, fast = F
     stop(tarvo_condition("Due to all alleles in at least one loci having all missing values"))
   tsv <- function(text) read_tsv(text)
   structure(list(pairs = tsv(r$pairs), individuals = tsv(r$individuals),
+                 groups = tsv(r$groups), key_figures = tsv(r$key_figures),
                  levels = tsv(r$levels), populations = tsv(r$populations),
                  loci = tsv(r$loci), summary = r$summary,
                  settings = options[setdiff(names(options), "create_only")]),

@@ -51,7 +51,7 @@ class RObserver : public tarvo::AnalysisObserver {
     message("tarvo: " + text);
   }
   [[nodiscard]] std::string shown(int level) const {
-    return "level " + std::to_string(tarvo::report::shown_level(level, sets_));
+    return "level " + std::to_string(tarvo::shown_level(level, sets_));
   }
   bool verbose_;
   int sets_;
@@ -113,7 +113,7 @@ Rcpp::List reference_data(const tarvo::GenotypeTable& table) {
   Rcpp::CharacterVector names(n), populations(n);
   Rcpp::IntegerMatrix alleles(n, 2 * nloci);
   for (int s = 0; s < n; ++s) {
-    const tarvo::Sample& sample = table.samples[std::size_t(s)];
+    const tarvo::Sample& sample = table.sample(s);
     names[s] = sample.name;
     populations[s] = table.populations[std::size_t(sample.population)].name;
     for (int a = 0; a < 2 * nloci; ++a) alleles(s, a) = table.row(s)[a];
@@ -135,7 +135,7 @@ Rcpp::List figures(const tarvo::AnalysisSettings& s, const tarvo::AnalysisResult
   const auto z = std::size_t(level.level);
   return Rcpp::List::create(
       Rcpp::_["samples"] = r.data.reference.size(), Rcpp::_["populations"] = r.populations(),
-      Rcpp::_["level"] = tarvo::report::shown_level(level.level, s.sets),
+      Rcpp::_["level"] = tarvo::shown_level(level.level, s.sets),
       Rcpp::_["false_positives"] = r.calibration.false_positives[z],
       Rcpp::_["search"] = search_state(s, r), Rcpp::_["accepted_pairs"] = level.matches,
       Rcpp::_["individuals"] = r.individuals(level),
@@ -148,10 +148,11 @@ Rcpp::List tables(const tarvo::AnalysisSettings& s, const tarvo::AnalysisResult&
   namespace report = tarvo::report;
   const tarvo::LevelResult& level = r.levels.at(r.chosen);
   const auto grouped = r.accepted(level);
-  std::ostringstream pairs, individuals, levels, populations;
-  report::pairs_table(pairs, r.data.reference, r.scan.pairs, r.calibration,
+  std::ostringstream pairs, individuals, groups, levels, populations;
+  report::pairs_table(pairs, r.data.reference, r.scan.pairs, r.calibration, r.review,
                       static_cast<int>(grouped.size()));
-  report::individuals_table(individuals, r.data.reference, tarvo::cluster_pairs(grouped));
+  report::individuals_table(individuals, r.data.reference, r.review);
+  report::groups_table(groups, r.data.reference, r.review);
   report::LevelsInput l;
   l.calibration = &r.calibration;
   l.levels = &r.scan.levels;
@@ -168,8 +169,21 @@ Rcpp::List tables(const tarvo::AnalysisSettings& s, const tarvo::AnalysisResult&
   p.runs = s.iterations != 0 ? s.runs : 0;
   p.level = level.level;
   report::populations_table(populations, p);
+  report::SummaryInput key;
+  key.review = &r.review;
+  key.calibration = &r.calibration;
+  key.estimate = &r.scan.levels[std::size_t(level.level)];
+  key.level = level.level;
+  key.populations = r.populations();
+  key.accepted = level.matches;
+  if (r.search.tried(level.level)) key.se = r.search.standard_errors()[std::size_t(level.level)];
+  key.seed = r.seed;
+  key.error = r.error;
+  std::ostringstream key_figures;
+  report::summary_table(key_figures, key);
   return Rcpp::List::create(
       Rcpp::_["pairs"] = pairs.str(), Rcpp::_["individuals"] = individuals.str(),
+      Rcpp::_["groups"] = groups.str(), Rcpp::_["key_figures"] = key_figures.str(),
       Rcpp::_["levels"] = levels.str(), Rcpp::_["populations"] = populations.str());
 }
 

@@ -13,7 +13,7 @@ power <- tarvo_power(cats)
 print(power[power$population_number == 0, c("locus", "pid_sib", "rank", "cumulative_pid_sib")])
 
 # The analysis. A fixed seed repeats it exactly, on any number of threads;
-# fast = TRUE would give a first look at one level without standard errors.
+# iterations = 0 gives a first look at one level without standard errors.
 result <- tarvo_analyse(cats, seed = 1, threads = 2)
 print(result)
 
