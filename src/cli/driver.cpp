@@ -48,6 +48,8 @@ struct Program {
   Doing doing;
   MessageContext messages;           // what the messages take of the command line
   bool output_failure_told = false;  // standard output
+  std::string command_line;          // as the shell would take it again
+  std::uint32_t seed = 0;
 };
 
 struct CommandLine {
@@ -97,6 +99,25 @@ std::string program_name(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// The words quoted where the shell would split or expand them.
+std::string shell_words(const std::vector<std::string>& args) {
+  std::string line;
+  for (const std::string& a : args) {
+    if (!line.empty()) line += ' ';
+    const bool plain = !a.empty() && a.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN"
+                                                         "OPQRSTUVWXYZ0123456789-_./=:,+@%") ==
+                                         std::string::npos;
+    if (plain) {
+      line += a;
+      continue;
+    }
+    line += '\'';
+    for (const char c : a) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += '\'';
+  }
+  return line;
+}
+
 // The command line into options and a model; none after the usage table.
 std::optional<CommandLine> read_command_line(const std::vector<std::string>& args,
                                              const std::string& progname,
@@ -133,7 +154,7 @@ void declare_outputs(const CommandLine& line, OutputSet& outputs) {
   if (real_data(line.model)) outputs.declare(o.prefix.value + LOCI_POWER_SUFFIX);
   if (analysis)
     for (const char* suffix : {TABLE_FILES.pairs, TABLE_FILES.individuals, TABLE_FILES.levels,
-                               TABLE_FILES.populations, TABLE_FILES.plot})
+                               TABLE_FILES.populations, TABLE_FILES.plot, TABLE_FILES.page})
       outputs.declare(o.prefix.value + suffix);
 }
 
@@ -259,8 +280,9 @@ void complete(const CommandLine& line, const AnalysisResult& result, const Progr
     program.outputs.text(o.output(Output::Stat)) << note;
     program.console.log_then_out(note);
     const LevelResult& level = result.levels.at(result.chosen);
-    write_final_reports({o, line.model, result, level, progress.cells_text(level.level)},
-                        program.outputs);
+    ChosenLevel chosen{o, line.model, result, level, progress.cells_text(level.level),
+                       program.seed, program.command_line};
+    write_final_reports(chosen, program.outputs);
   }
   program.log.go_live(o.output(Output::Log), program.console);
   program.outputs.commit(o.output(Output::Log), program.log.running(), program.console,
@@ -293,6 +315,8 @@ int drive(Program& program, const std::vector<std::string>& args) {
     program.messages.frequency_file = o.frequency_file.value;
   }
   const auto seed = o.seed.given ? std::uint32_t(o.seed.value) : std::uint32_t(std::time(nullptr));
+  program.seed = seed;
+  program.command_line = shell_words(args);
   const int threads = o.threads.given ? o.threads.value : usable_cores();
   program.doing.what = "checking the output files";
   claim_outputs(*line, program);

@@ -29,6 +29,7 @@ struct TableSuffixes {
   const char* levels = "_levels.tsv";
   const char* populations = "_populations.tsv";
   const char* plot = "_levels.svg";
+  const char* page = "_report.html";
 };
 inline constexpr TableSuffixes TABLE_FILES{};
 

@@ -3,6 +3,8 @@
 
 #include <sstream>
 
+#include "cli/report_page.h"
+#include "report/power_report.h"
 #include "report/report.h"
 
 namespace tarvo::cli {
@@ -78,25 +80,24 @@ std::string levels_subtitle(const ChosenLevel& c) {
                 populations, populations == 1 ? "" : "s");
 }
 
-// The tab-separated tables and the levels plot; grouped leading pairs are
-// the level's matches.
+// The tab-separated tables, the levels plot and the page that shows them;
+// grouped leading pairs are the level's matches.
 void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   const AnalysisResult& r = c.result;
   const GenotypeTable& reference = r.data.reference;
   const auto grouped = r.accepted(c.level);
   const std::string& prefix = c.options.prefix.value;
-  report::pairs_table(outputs.restart(prefix + TABLE_FILES.pairs), reference, r.scan.pairs,
-                      r.calibration, static_cast<int>(grouped.size()));
-  report::individuals_table(outputs.restart(prefix + TABLE_FILES.individuals), reference,
-                            cluster_pairs(grouped));
+  std::ostringstream pairs, individuals, levels_text, populations_text, plot, loci;
+  report::pairs_table(pairs, reference, r.scan.pairs, r.calibration,
+                      static_cast<int>(grouped.size()));
+  report::individuals_table(individuals, reference, cluster_pairs(grouped));
   report::LevelsInput levels;
   levels.calibration = &r.calibration;
   levels.levels = &r.scan.levels;
   levels.search = &r.search;
   levels.chosen = c.level.level;
   levels.subtitle = levels_subtitle(c);
-  report::levels_table(outputs.restart(prefix + TABLE_FILES.levels), levels);
-  std::ostringstream plot;
+  report::levels_table(levels_text, levels);
   report::levels_plot(plot, levels);
   report::PopulationsInput populations;
   populations.reference = &reference;
@@ -107,8 +108,16 @@ void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   populations.plan_rows = c.level.plan_rows;
   populations.runs = c.options.iterations.value != 0 ? c.options.runs.value : 0;
   populations.level = c.level.level;
-  report::populations_table(outputs.restart(prefix + TABLE_FILES.populations), populations);
+  report::populations_table(populations_text, populations);
+  if (!r.panels.empty()) report::loci_power_tsv(loci, r.panels);
+  const report::PageTables tables{pairs.str(), individuals.str(), levels_text.str(),
+                                  populations_text.str(), loci.str()};
+  outputs.restart(prefix + TABLE_FILES.pairs) << tables.pairs;
+  outputs.restart(prefix + TABLE_FILES.individuals) << tables.individuals;
+  outputs.restart(prefix + TABLE_FILES.levels) << tables.levels;
+  outputs.restart(prefix + TABLE_FILES.populations) << tables.populations;
   outputs.restart(prefix + TABLE_FILES.plot) << plot.str();
+  write_report_page(c, tables, plot.str(), outputs);
 }
 
 std::string search_state(const Options& o, const AnalysisResult& r) {

@@ -2,6 +2,7 @@
 // and the run's closing lines.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "cli/models.h"
@@ -17,6 +18,8 @@ struct ChosenLevel {
   const AnalysisResult& result;
   const LevelResult& level;
   const std::string& cells_text;  // the population report's estimates from the data
+  std::uint32_t seed = 0;
+  std::string command_line;  // as typed, for the report page
 };
 
 // Each through the output set, one call per file.
