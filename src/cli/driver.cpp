@@ -24,6 +24,7 @@
 #include "cli/progress.h"
 #include "cli/reports.h"
 #include "cli/run_lock.h"
+#include "cli/screen.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::cli {
@@ -38,7 +39,8 @@ constexpr int NAMEBUF = 8192;
 
 // What the program holds around the analysis: its streams and files.
 struct Program {
-  Program(std::ostream& out, std::ostream& err) : console(&out, &err) {
+  Program(std::ostream& out, std::ostream& err, bool on_terminal)
+      : console(&out, &err), out_stream(out), terminal(on_terminal) {
     console.attach_log(&log.early());
   }
   report::Console console;
@@ -50,7 +52,18 @@ struct Program {
   bool output_failure_told = false;  // standard output
   std::string command_line;          // as the shell would take it again
   std::uint32_t seed = 0;
+  std::ostream& out_stream;
+  bool terminal;
+  std::unique_ptr<Screen> screen;  // none: every line to standard output
 };
+
+// A terminal's progress line, or the quiet output, once the options say.
+void choose_screen(Program& program, const Options& o) {
+  const ScreenMode mode = screen_mode(program.terminal, o.quiet);
+  if (mode == ScreenMode::Lines) return;
+  program.screen = std::make_unique<Screen>(program.out_stream, mode);
+  program.console.redirect_out(&program.screen->stream());
+}
 
 struct CommandLine {
   Options options;
@@ -308,6 +321,7 @@ int drive(Program& program, const std::vector<std::string>& args) {
   std::optional<CommandLine> line = read_command_line(args, progname, program.console);
   if (!line) return 1;
   const Options& o = line->options;
+  choose_screen(program, o);
   program.messages.separator = o.separator.value;
   program.messages.separator_given = o.separator.given;
   if (o.genotype_file.given && o.frequency_file.given) {
@@ -328,6 +342,7 @@ int drive(Program& program, const std::vector<std::string>& args) {
   input.frequencies = frequency_opener(o, program, frequencies);
   Progress progress(o, line->model, seed, program.console, program.outputs, &program.log,
                     program.doing);
+  progress.show_on(program.screen.get());
   AnalysisResult result;
   try {
     result = analyse(input, analysis_settings(o, line->model, seed, threads), progress);
@@ -377,12 +392,19 @@ MessageContext message_context(const Program& program) {
 
 }  // namespace
 
-int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                bool terminal) {
   // The tables are large; keep them off the stack.
-  auto program = std::make_unique<Program>(out, err);
+  auto program = std::make_unique<Program>(out, err, terminal);
   int status = 1;
   try {
-    status = drive(*program, args);
+    try {
+      status = drive(*program, args);
+    } catch (...) {
+      // A message must not land on the end of the progress line.
+      if (program->screen) program->screen->clear_status();
+      throw;
+    }
   } catch (const Exit& e) {
     status = e.status;
   } catch (const Error& e) {
@@ -394,6 +416,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   } catch (const std::exception& e) {
     status = internal_error(*program, e);
   }
+  if (program->screen) program->screen->clear_status();
   out.flush();
   if (standard_output_failed(*program) && status == 0) status = 255;
   const Replaced replaced = program->outputs.replaced();

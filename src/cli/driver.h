@@ -9,7 +9,8 @@
 namespace tarvo::cli {
 
 // args[0] is the program path. Returns the exit status.
+// `terminal`: standard output is a terminal, which gets a progress line.
 [[nodiscard]] int run_program(const std::vector<std::string>& args, std::ostream& out,
-                              std::ostream& err);
+                              std::ostream& err, bool terminal = false);
 
 }  // namespace tarvo::cli

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -12,5 +14,5 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
   if (args.empty()) args.emplace_back("tarvo");
-  return tarvo::cli::run_program(args, std::cout, std::cerr);
+  return tarvo::cli::run_program(args, std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
 }
