@@ -117,9 +117,9 @@ std::string shell_words(const std::vector<std::string>& args) {
   std::string line;
   for (const std::string& a : args) {
     if (!line.empty()) line += ' ';
-    const bool plain = !a.empty() && a.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN"
-                                                         "OPQRSTUVWXYZ0123456789-_./=:,+@%") ==
-                                         std::string::npos;
+    const bool plain = !a.empty() && a.find_first_not_of(
+                                         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN"
+                                         "OPQRSTUVWXYZ0123456789-_./=:,+@%") == std::string::npos;
     if (plain) {
       line += a;
       continue;
@@ -293,8 +293,13 @@ void complete(const CommandLine& line, const AnalysisResult& result, const Progr
     program.outputs.text(o.output(Output::Stat)) << note;
     program.console.log_then_out(note);
     const LevelResult& level = result.levels.at(result.chosen);
-    ChosenLevel chosen{o, line.model, result, level, progress.cells_text(level.level),
-                       program.seed, program.command_line};
+    ChosenLevel chosen{o,
+                       line.model,
+                       result,
+                       level,
+                       progress.cells_text(level.level),
+                       program.seed,
+                       program.command_line};
     write_final_reports(chosen, program.outputs);
   }
   program.log.go_live(o.output(Output::Log), program.console);

@@ -392,8 +392,8 @@ void Progress::error_run(int iteration, int r) {
   const int runs = o_.runs.value;
   {
     const Muted lines(screen_, screen_ != nullptr);
-  console_.out_then_log(o_.iterations.value == 1
-                            ? format("\n          run=%2d/%d", r + 1, runs)
+    console_.out_then_log(o_.iterations.value == 1
+                              ? format("\n          run=%2d/%d", r + 1, runs)
                               : format("\n          Convergence_iteration=%d      run=%2d/%d",
                                        iteration + 1, r + 1, runs));
   }
@@ -415,7 +415,7 @@ void Progress::show_step(const std::string& what, int done) {
   if (!shows(ScreenMode::Terminal) || !pace_.due(done)) return;
   const double elapsed = std::chrono::duration<double>(Pace::Clock::now() - started_).count();
   const std::string left = pace_.left(done);
-  screen_->status(format("STAGE %d: %s, %s elapsed%s", stage_ - 1, what.c_str(),
+  screen_->status(format("STAGE %2d: %s, %s elapsed%s", stage_ - 1, what.c_str(),
                          Pace::clock_text(elapsed).c_str(),
                          left.empty() ? "" : (", " + left).c_str()));
 }

@@ -62,7 +62,8 @@ void Pace::start(int total) {
 
 bool Pace::due(int done) {
   const Clock::time_point now = Clock::now();
-  if (done < total_ && now - drawn_ < REDRAW) return false;
+  // The last step always shows, so that a quick stage ends on its count.
+  if (done + 1 < total_ && now - drawn_ < REDRAW) return false;
   drawn_ = now;
   return true;
 }

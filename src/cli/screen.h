@@ -55,7 +55,8 @@ class Pace {
  public:
   using Clock = std::chrono::steady_clock;
   void start(int total);
-  // After `done` steps; empty when it is too soon to redraw the line.
+  // After `done` steps: false when the line was drawn a moment ago, unless
+  // the last step has begun.
   [[nodiscard]] bool due(int done);
   [[nodiscard]] std::string left(int done) const;  // "0:20 left", or "" before the first step
   [[nodiscard]] static std::string clock_text(double seconds);

@@ -42,7 +42,8 @@ svg{max-width:100%;height:auto;display:block}
 figcaption{color:#555;font-size:13px;margin:.3em 0 0}
 table{border-collapse:collapse;font-size:13px;margin:.5em 0}
 th,td{padding:2px 8px;border-bottom:1px solid #e3e3e3;text-align:left;vertical-align:top}
-th{background:#f2f2f2;cursor:pointer;white-space:nowrap}
+th{background:#f2f2f2;cursor:pointer;vertical-align:bottom}
+td{overflow-wrap:anywhere}.wide{overflow-x:auto}
 td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
 .note{color:#555}.flags{color:#a33}
 pre{background:#f7f7f7;padding:.6em;overflow-x:auto;font-size:12px}
@@ -62,6 +63,8 @@ var x=parseFloat(v);return isNaN(x)?v:x;};
 Array.from(body.rows).sort(function(a,b){var x=key(a),y=key(b);
 var d=(typeof x===typeof y)?(x<y?-1:x>y?1:0):(typeof x==='number'?-1:1);return up?d:-d;})
 .forEach(function(r){body.appendChild(r);});});});
+document.addEventListener('mouseover',function(e){var c=e.target.closest&&e.target.closest('[data-v]');
+if(c&&!c.title)c.title=c.dataset.v;});
 </script>
 )";
 
@@ -76,8 +79,7 @@ bool whole_number(const std::string& s) {
 std::string number_cell(const std::string& tsv) {
   const std::string shown = shown_number(tsv);
   if (shown == tsv) return "<td class=\"n\">" + html(tsv) + "</td>";
-  return "<td class=\"n\" data-v=\"" + html(tsv) + "\" title=\"" + html(tsv) + "\">" +
-         html(shown) + "</td>";
+  return "<td class=\"n\" data-v=\"" + html(tsv) + "\">" + html(shown) + "</td>";
 }
 
 bool numeric(const std::string& tsv) {
@@ -103,7 +105,7 @@ template <typename Keep>
 int table_rows(std::ostream& out, const TsvTable& table, const std::vector<Column>& columns,
                const char* id, Keep keep) {
   std::vector<int> at;
-  out << "<table class=\"sortable\" id=\"" << id << "\"><thead><tr>";
+  out << "<div class=\"wide\"><table class=\"sortable\" id=\"" << id << "\"><thead><tr>";
   for (const Column& c : columns) {
     const int k = table.column(c.tsv);
     if (k < 0) continue;
@@ -122,7 +124,7 @@ int table_rows(std::ostream& out, const TsvTable& table, const std::vector<Colum
     }
     out << "</tr>\n";
   }
-  out << "</tbody></table>\n";
+  out << "</tbody></table></div>\n";
   return shown;
 }
 
@@ -150,21 +152,21 @@ std::string exact(const std::string& tsv) {
 void summary_section(std::ostream& out, const PageSummary& s) {
   out << "<section id=\"summary\"><h2>Summary</h2><dl class=\"summary\">\n";
   summary_row(out, s.real_data ? "Samples genotyped" : "Samples simulated",
-              std::to_string(s.samples), "samples");
-  summary_row(out, "Individuals identified", std::to_string(s.individuals), "individuals");
+              std::to_string(s.samples), "n-samples");
+  summary_row(out, "Individuals identified", std::to_string(s.individuals), "n-individuals");
   summary_row(out, "Repeat samples (samples &minus; individuals)",
-              std::to_string(s.samples - s.individuals), "repeats");
-  summary_row(out, "Accepted pairs of samples", std::to_string(s.accepted_pairs), "accepted");
+              std::to_string(s.samples - s.individuals), "n-repeats");
+  summary_row(out, "Accepted pairs of samples", std::to_string(s.accepted_pairs), "n-accepted");
   std::string recaptures = exact(s.recaptures);
   recaptures += s.se ? " (s.e. " + exact(*s.se) + ")" : " (s.e. not simulated)";
   summary_row(out, "Recaptures, corrected for false positives and missed matches", recaptures,
-              "recaptures");
+              "n-recaptures");
   summary_row(out, "False-positive level",
               "z = " + std::to_string(s.level) + ", " + exact(s.false_positives) +
                   " chance matches expected per data set; " + html(s.search),
-              "level");
-  summary_row(out, "Populations", std::to_string(s.populations), "populations");
-  summary_row(out, "Random seed (-r)", std::to_string(s.seed), "seed");
+              "n-level");
+  summary_row(out, "Populations", std::to_string(s.populations), "n-populations");
+  summary_row(out, "Random seed (-r)", std::to_string(s.seed), "n-seed");
   out << "</dl>\n<div id=\"flags\">";
   // Review flags of the run are listed here as the analysis raises them.
   if (!s.flags.empty()) {
@@ -195,23 +197,22 @@ void figures(std::ostream& out, const PageInput& in) {
 
 void pairs_section(std::ostream& out, const TsvTable& pairs) {
   out << "<section id=\"pairs\"><h2>Accepted pairs</h2>\n";
-  const int accepted = table_rows(
-      out, pairs,
-      {{"Rank", "rank"},
-       {"Sample 1", "sample_1"},
-       {"Sample 2", "sample_2"},
-       {"Population 1", "population_name_1"},
-       {"Population 2", "population_name_2"},
-       {"Loci compared", "loci_compared"},
-       {"Loci differing", "loci_mismatching"},
-       {"Alleles differing", "alleles_mismatching"},
-       {"Dropouts", "dropouts"},
-       {"LLR", "llr"},
-       {"Chance matches above", "false_positives"},
-       {"Flags", "flags"}},
-      "pairs-table", [&pairs](const std::vector<std::string>& r) {
-        return field(pairs, r, "accepted") == "1";
-      });
+  const int accepted = table_rows(out, pairs,
+                                  {{"Rank", "rank"},
+                                   {"Sample 1", "sample_1"},
+                                   {"Sample 2", "sample_2"},
+                                   {"Population 1", "population_name_1"},
+                                   {"Population 2", "population_name_2"},
+                                   {"Loci compared", "loci_compared"},
+                                   {"Loci differing", "loci_mismatching"},
+                                   {"Alleles differing", "alleles_mismatching"},
+                                   {"Dropouts", "dropouts"},
+                                   {"LLR", "llr"},
+                                   {"Chance matches above", "false_positives"},
+                                   {"Flags", "flags"}},
+                                  "pairs-table", [&pairs](const std::vector<std::string>& r) {
+                                    return field(pairs, r, "accepted") == "1";
+                                  });
   if (accepted == 0) out << "<p class=\"note\">No pair was accepted at this level.</p>\n";
   out << "</section>\n";
 }
@@ -236,6 +237,10 @@ std::vector<Individual> individuals_of(const TsvTable& t) {
     if (std::find(one.populations.begin(), one.populations.end(), shown) == one.populations.end())
       one.populations.push_back(shown);
   }
+  // In the order of their numbers, as the pairwise report lists the groups.
+  std::stable_sort(list.begin(), list.end(), [](const Individual& a, const Individual& b) {
+    return std::strtol(a.number.c_str(), nullptr, 10) < std::strtol(b.number.c_str(), nullptr, 10);
+  });
   return list;
 }
 
@@ -253,9 +258,14 @@ void individual_rows(std::ostream& out, const std::vector<Individual>& list, boo
       << "</th><th>Population</th></tr></thead><tbody>\n";
   for (const Individual& one : list) {
     if ((one.samples.size() > 1) != repeated) continue;
-    out << "<tr><td class=\"n\">" << html(one.number) << "</td>";
-    if (repeated) out << "<td class=\"n\">" << one.samples.size() << "</td>";
-    out << "<td>" << joined(one.samples, "sample") << "</td><td>"
+    // The many rows of single samples stay plain, to keep the page small.
+    if (!repeated) {
+      out << "<tr><td>" << html(one.number) << "</td><td>" << html(one.samples.front())
+          << "</td><td>" << html(one.populations.front()) << "</td></tr>\n";
+      continue;
+    }
+    out << "<tr><td class=\"n\">" << html(one.number) << "</td><td class=\"n\">"
+        << one.samples.size() << "</td><td>" << joined(one.samples, "sample") << "</td><td>"
         << joined(one.populations, "population") << "</td></tr>\n";
   }
   out << "</tbody></table>\n";
@@ -270,8 +280,7 @@ void individuals_section(std::ostream& out, const TsvTable& table) {
     out << "<p class=\"note\">No individual was sampled more than once.</p>\n";
   else
     individual_rows(out, list, true, "individuals-table");
-  out << "<details><summary>" << list.size() - repeated
-      << " individuals sampled once</summary>\n";
+  out << "<details><summary>" << list.size() - repeated << " individuals sampled once</summary>\n";
   individual_rows(out, list, false, "single-table");
   out << "</details></section>\n";
 }

@@ -46,13 +46,13 @@ struct PageSummary {
   int populations = 0;
   int individuals = 0;
   int accepted_pairs = 0;
-  std::string recaptures;              // the levels table's r_hat at the level
-  std::optional<std::string> se;       // its sim_se, when the level was simulated
-  int level = 0;                       // as numbered for the user
-  std::string false_positives;         // V of the level, as in the levels table
-  std::string search;                  // how the level was found
+  std::string recaptures;         // the levels table's r_hat at the level
+  std::optional<std::string> se;  // its sim_se, when the level was simulated
+  int level = 0;                  // as numbered for the user
+  std::string false_positives;    // V of the level, as in the levels table
+  std::string search;             // how the level was found
   std::uint32_t seed = 0;
-  std::vector<std::string> flags;      // review flags of the run, none yet
+  std::vector<std::string> flags;  // review flags of the run, none yet
 };
 
 // The TSV texts of the run, as written to its files; loci empty for
@@ -62,12 +62,12 @@ struct PageTables {
 };
 
 struct PageInput {
-  std::string title;           // names the data
-  std::string date;            // asctime layout, ends in a newline
+  std::string title;  // names the data
+  std::string date;   // asctime layout, ends in a newline
   std::string version;
   std::string command_line;
   std::vector<std::string> inputs;
-  std::string options_listing;  // Table 1 of the options, as the log has it
+  std::string options_listing;     // Table 1 of the options, as the log has it
   std::vector<std::string> files;  // the run's files, by name
   PageSummary summary;
   std::string levels_svg;  // the levels plot as written to its file

@@ -228,7 +228,10 @@ void simulated_series(Plot& plot, const std::vector<Point>& points, int sets) {
       if (labels.free(x, ly)) {
         labels.placed.emplace_back(x, ly);
         plot.text(x + 8, ly, format("\xc2\xb1%.2f", p.se),
-                  format("class=\"se\" font-size=\"11\" fill=\"%s\"", SIMULATED_COLOUR).c_str());
+                  format("class=\"se\" font-size=\"11\" fill=\"%s\" stroke=\"white\" "
+                         "stroke-width=\"3\" paint-order=\"stroke\"",
+                         SIMULATED_COLOUR)
+                      .c_str());
       }
     }
     plot.out() << "</g>\n";

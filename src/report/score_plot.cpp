@@ -110,14 +110,17 @@ void axes(std::ostream& out, const Frame& f) {
                   bottom + 20, std::abs(x) < step / 2 ? 0.0 : x);
   }
   out << format(
-      "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"black\"/>\n",
+      "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" "
+      "stroke=\"black\"/>\n",
       LEFT, TOP, PLOT_W, PLOT_H);
-  out << format("<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" font-size=\"15\">Pair score, "
-                "LLR</text>\n",
-                LEFT + PLOT_W / 2, HEIGHT - 15);
-  out << format("<text x=\"20\" y=\"%.1f\" text-anchor=\"middle\" font-size=\"15\" "
-                "transform=\"rotate(-90 20 %.1f)\">Pairs per data set (log scale)</text>\n",
-                TOP + PLOT_H / 2, TOP + PLOT_H / 2);
+  out << format(
+      "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" font-size=\"15\">Pair score, "
+      "LLR</text>\n",
+      LEFT + PLOT_W / 2, HEIGHT - 15);
+  out << format(
+      "<text x=\"20\" y=\"%.1f\" text-anchor=\"middle\" font-size=\"15\" "
+      "transform=\"rotate(-90 20 %.1f)\">Pairs per data set (log scale)</text>\n",
+      TOP + PLOT_H / 2, TOP + PLOT_H / 2);
 }
 
 void observed_bars(std::ostream& out, const Frame& f) {
@@ -148,9 +151,10 @@ void chance_line(std::ostream& out, const Frame& f) {
     points += format("%s%.1f,%.1f %.1f,%.1f", points.empty() ? "" : " ", f.px(from), y,
                      f.px(from + b.width), y);
   }
-  out << format("<polyline id=\"chance\" fill=\"none\" stroke=\"%s\" stroke-width=\"2\" "
-                "points=\"%s\"/>\n",
-                CHANCE_COLOUR, points.c_str());
+  out << format(
+      "<polyline id=\"chance\" fill=\"none\" stroke=\"%s\" stroke-width=\"2\" "
+      "points=\"%s\"/>\n",
+      CHANCE_COLOUR, points.c_str());
 }
 
 void thresholds(std::ostream& out, const Frame& f, const ScorePlotInput& in) {
@@ -178,18 +182,21 @@ void thresholds(std::ostream& out, const Frame& f, const ScorePlotInput& in) {
 
 void legend(std::ostream& out) {
   const double y = 22;
-  out << format("<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"10\" fill=\"%s\" "
-                "fill-opacity=\"0.75\"/>\n",
-                LEFT, y - 5, OBSERVED_COLOUR);
+  out << format(
+      "<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"10\" fill=\"%s\" "
+      "fill-opacity=\"0.75\"/>\n",
+      LEFT, y - 5, OBSERVED_COLOUR);
   out << format("<text x=\"%.1f\" y=\"%.1f\">pairs of the data</text>\n", LEFT + 20, y + 4);
-  out << format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
-                "stroke-width=\"2\"/>\n",
-                LEFT + 170, y, LEFT + 194, y, CHANCE_COLOUR);
+  out << format(
+      "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
+      "stroke-width=\"2\"/>\n",
+      LEFT + 170, y, LEFT + 194, y, CHANCE_COLOUR);
   out << format("<text x=\"%.1f\" y=\"%.1f\">unrelated pairs expected by chance</text>\n",
                 LEFT + 200, y + 4);
-  out << format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
-                "stroke-width=\"2\"/>\n",
-                LEFT + 450, y, LEFT + 474, y, CHOSEN_COLOUR);
+  out << format(
+      "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
+      "stroke-width=\"2\"/>\n",
+      LEFT + 450, y, LEFT + 474, y, CHOSEN_COLOUR);
   out << format("<text x=\"%.1f\" y=\"%.1f\">threshold of the level (neighbours dashed)</text>\n",
                 LEFT + 480, y + 4);
 }
