@@ -112,6 +112,27 @@ std::string program_name(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// The command line without -t and its count: every output is the same for
+// any number of threads, so the report page must not differ by it either.
+// A value never begins with '-', so every such word before "--" is a
+// cluster of letters, the one taking a value last.
+std::vector<std::string> without_threads(const std::vector<std::string>& args) {
+  std::vector<std::string> kept;
+  bool options = true;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string word = args[i];
+    options = options && word != "--";
+    if (i > 0 && options && word.size() >= 2 && word[0] == '-' && word[1] != '-' &&
+        word.back() == 't') {
+      word.pop_back();
+      if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-') ++i;
+      if (word == "-") continue;
+    }
+    kept.push_back(word);
+  }
+  return kept;
+}
+
 // The words quoted where the shell would split or expand them.
 std::string shell_words(const std::vector<std::string>& args) {
   std::string line;
@@ -335,7 +356,7 @@ int drive(Program& program, const std::vector<std::string>& args) {
   }
   const auto seed = o.seed.given ? std::uint32_t(o.seed.value) : std::uint32_t(std::time(nullptr));
   program.seed = seed;
-  program.command_line = shell_words(args);
+  program.command_line = shell_words(without_threads(args));
   const int threads = o.threads.given ? o.threads.value : usable_cores();
   program.doing.what = "checking the output files";
   claim_outputs(*line, program);

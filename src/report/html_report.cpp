@@ -348,7 +348,8 @@ void levels_section(std::ostream& out, const TsvTable& table) {
 
 void run_section(std::ostream& out, const PageInput& in) {
   out << "<section id=\"run\"><h2>How this page was made</h2><dl class=\"summary\">\n";
-  summary_row(out, "Command line", "<code>" + html(in.command_line) + "</code>", "command");
+  summary_row(out, "Command line (less -t, which changes no result)",
+              "<code>" + html(in.command_line) + "</code>", "command");
   for (const std::string& file : in.inputs) summary_row(out, "Input file", html(file));
   summary_row(out, "Program", html(in.version), "version");
   std::string files;

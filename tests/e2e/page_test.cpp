@@ -48,3 +48,27 @@ TEST(ReportPageEndToEnd, RenderedTablesAndFiguresAgreeWithTheFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// The page says how the run was made, less the thread count, which changes
+// no result: it is the same page for -t given alone, clustered or not at all.
+TEST(ReportPageEndToEnd, SamePageForAnyThreadCount) {
+  const path work = e2e::scratch_dir("page_threads");
+  e2e::fs::copy_file(e2e::source_path("tests/e2e/inputs/two_pops.gen"), work / "two_pops.gen");
+  std::string first;
+  for (const char* threads : {"-j", "-jt 2", "-j -t 3", "-t 1 -j"}) {
+    SCOPED_TRACE(threads);
+    const e2e::Result run =
+        e2e::run_tarvo(work, std::string("-1 two_pops.gen -n 100 -s 10 -c 1 -r 3 ") + threads);
+    ASSERT_EQ(run.status, 0);
+    const std::string page = e2e::mask_dates(e2e::read_file(work / "TARVO_report.html"));
+    EXPECT_NE(page.find("<code>tarvo -1 two_pops.gen -n 100 -s 10 -c 1 -r 3 -j</code>"),
+              std::string::npos);
+    if (first.empty()) first = page;
+    EXPECT_EQ(page, first);
+  }
+  e2e::fs::remove_all(work);
+}
+
+}  // namespace
