@@ -41,7 +41,7 @@ dl.summary dt{color:#555}dl.summary dd{margin:0;font-weight:bold}
 svg{max-width:100%;height:auto;display:block}
 figcaption{color:#555;font-size:13px;margin:.3em 0 0}
 table{border-collapse:collapse;font-size:13px;margin:.5em 0}
-th,td{padding:2px 8px;border-bottom:1px solid #e3e3e3;text-align:left;vertical-align:top}
+th,td{padding:2px 6px;border-bottom:1px solid #e3e3e3;text-align:left;vertical-align:top}
 th{background:#f2f2f2;cursor:pointer;vertical-align:bottom}
 td{overflow-wrap:anywhere}.wide{overflow-x:auto}
 td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}

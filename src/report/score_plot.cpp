@@ -13,8 +13,8 @@ namespace tarvo::report {
 
 namespace {
 
-constexpr double WIDTH = 860, HEIGHT = 440;
-constexpr double LEFT = 80, RIGHT = 30, TOP = 70, BOTTOM = 60;
+constexpr double WIDTH = 860, HEIGHT = 454;
+constexpr double LEFT = 80, RIGHT = 30, TOP = 84, BOTTOM = 60;
 constexpr double PLOT_W = WIDTH - LEFT - RIGHT, PLOT_H = HEIGHT - TOP - BOTTOM;
 constexpr int BANDS = 40;
 constexpr const char* OBSERVED_COLOUR = "#1f5fa8";
@@ -181,7 +181,7 @@ void thresholds(std::ostream& out, const Frame& f, const ScorePlotInput& in) {
 }
 
 void legend(std::ostream& out) {
-  const double y = 22;
+  const double y = 16;
   out << format(
       "<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"10\" fill=\"%s\" "
       "fill-opacity=\"0.75\"/>\n",
