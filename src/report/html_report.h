@@ -5,6 +5,7 @@
 // writes, so every number on the page is the number in those files.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
