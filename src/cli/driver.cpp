@@ -24,6 +24,7 @@
 #include "cli/progress.h"
 #include "cli/reports.h"
 #include "cli/run_lock.h"
+#include "cli/screen.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::cli {
@@ -35,7 +36,8 @@ using Clock = std::chrono::steady_clock;
 
 // What the program holds around the analysis: its streams and files.
 struct Program {
-  Program(std::ostream& out, std::ostream& err) : console(&out, &err) {
+  Program(std::ostream& out, std::ostream& err, bool on_terminal)
+      : console(&out, &err), out_stream(out), terminal(on_terminal) {
     console.attach_log(&log.early());
   }
   report::Console console;
@@ -45,7 +47,20 @@ struct Program {
   Doing doing;
   MessageContext messages;           // what the messages take of the command line
   bool output_failure_told = false;  // standard output
+  std::string command_line;          // as the shell would take it again
+  std::uint32_t seed = 0;
+  std::ostream& out_stream;
+  bool terminal;
+  std::unique_ptr<Screen> screen;  // none: every line to standard output
 };
+
+// A terminal's progress line, or the quiet output, once the options say.
+void choose_screen(Program& program, const Options& o) {
+  const ScreenMode mode = screen_mode(program.terminal, o.quiet);
+  if (mode == ScreenMode::Lines) return;
+  program.screen = std::make_unique<Screen>(program.out_stream, mode);
+  program.console.redirect_out(&program.screen->stream());
+}
 
 struct CommandLine {
   Options options;
@@ -94,6 +109,46 @@ std::string program_name(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// The command line without -t and its count: every output is the same for
+// any number of threads, so the report page must not differ by it either.
+// A value never begins with '-', so every such word before "--" is a
+// cluster of letters, the one taking a value last.
+std::vector<std::string> without_threads(const std::vector<std::string>& args) {
+  std::vector<std::string> kept;
+  bool options = true;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string word = args[i];
+    options = options && word != "--";
+    if (i > 0 && options && word.size() >= 2 && word[0] == '-' && word[1] != '-' &&
+        word.back() == 't') {
+      word.pop_back();
+      if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-') ++i;
+      if (word == "-") continue;
+    }
+    kept.push_back(word);
+  }
+  return kept;
+}
+
+// The words quoted where the shell would split or expand them.
+std::string shell_words(const std::vector<std::string>& args) {
+  std::string line;
+  for (const std::string& a : args) {
+    if (!line.empty()) line += ' ';
+    const bool plain = !a.empty() && a.find_first_not_of(
+                                         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN"
+                                         "OPQRSTUVWXYZ0123456789-_./=:,+@%") == std::string::npos;
+    if (plain) {
+      line += a;
+      continue;
+    }
+    line += '\'';
+    for (const char c : a) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += '\'';
+  }
+  return line;
+}
+
 // The command line into options and a model; none after the usage table.
 std::optional<CommandLine> read_command_line(const std::vector<std::string>& args,
                                              const std::string& progname,
@@ -131,7 +186,7 @@ void declare_outputs(const CommandLine& line, OutputSet& outputs) {
   if (analysis)
     for (const char* suffix :
          {TABLE_FILES.pairs, TABLE_FILES.individuals, TABLE_FILES.levels, TABLE_FILES.populations,
-          TABLE_FILES.plot, TABLE_FILES.groups, TABLE_FILES.summary})
+          TABLE_FILES.plot, TABLE_FILES.groups, TABLE_FILES.summary, TABLE_FILES.page})
       outputs.declare(o.prefix.value + suffix);
 }
 
@@ -257,8 +312,14 @@ void complete(const CommandLine& line, const AnalysisResult& result, const Progr
     program.outputs.text(o.output(Output::Stat)) << note;
     program.console.log_then_out(note);
     const LevelResult& level = result.levels.at(result.chosen);
-    write_final_reports({o, line.model, result, level, progress.cells_text(level.level)},
-                        program.outputs);
+    ChosenLevel chosen{o,
+                       line.model,
+                       result,
+                       level,
+                       progress.cells_text(level.level),
+                       program.seed,
+                       program.command_line};
+    write_final_reports(chosen, program.outputs);
   }
   program.log.go_live(o.output(Output::Log), program.console);
   program.outputs.commit(o.output(Output::Log), program.log.running(), program.console,
@@ -284,6 +345,7 @@ int drive(Program& program, const std::vector<std::string>& args) {
   std::optional<CommandLine> line = read_command_line(args, progname, program.console);
   if (!line) return 1;
   const Options& o = line->options;
+  choose_screen(program, o);
   program.messages.separator = o.separator.value;
   program.messages.separator_given = o.separator.given;
   if (o.genotype_file.given && o.frequency_file.given) {
@@ -291,6 +353,8 @@ int drive(Program& program, const std::vector<std::string>& args) {
     program.messages.frequency_file = o.frequency_file.value;
   }
   const auto seed = o.seed.given ? std::uint32_t(o.seed.value) : std::uint32_t(std::time(nullptr));
+  program.seed = seed;
+  program.command_line = shell_words(without_threads(args));
   const int threads = o.threads.given ? o.threads.value : usable_cores();
   program.doing.what = "checking the output files";
   claim_outputs(*line, program);
@@ -302,6 +366,7 @@ int drive(Program& program, const std::vector<std::string>& args) {
   input.frequencies = frequency_opener(o, program, frequencies);
   Progress progress(o, line->model, seed, program.console, program.outputs, &program.log,
                     program.doing);
+  progress.show_on(program.screen.get());
   AnalysisResult result;
   try {
     result = analyse(input, analysis_settings(o, line->model, seed, threads), progress);
@@ -352,13 +417,19 @@ MessageContext message_context(const Program& program) {
 }  // namespace
 
 int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                bool copy_problems) {
+                bool copy_problems, bool terminal) {
   // The tables are large; keep them off the stack.
-  auto program = std::make_unique<Program>(out, err);
+  auto program = std::make_unique<Program>(out, err, terminal);
   program->console.copy_problems(copy_problems);
   int status = 1;
   try {
-    status = drive(*program, args);
+    try {
+      status = drive(*program, args);
+    } catch (...) {
+      // A message must not land on the end of the progress line.
+      if (program->screen) program->screen->clear_status();
+      throw;
+    }
   } catch (const Exit& e) {
     status = e.status;
   } catch (const Error& e) {
@@ -370,6 +441,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   } catch (const std::exception& e) {
     status = internal_error(*program, e);
   }
+  if (program->screen) program->screen->clear_status();
   out.flush();
   if (standard_output_failed(*program) && status == 0) status = 255;
   const Replaced replaced = program->outputs.replaced();

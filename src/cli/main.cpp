@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <iostream>
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
   if (args.empty()) args.emplace_back("tarvo");
-  return tarvo::cli::run_program(args, std::cout, std::cerr, !one_file(1, 2));
+  return tarvo::cli::run_program(args, std::cout, std::cerr, !one_file(1, 2),
+                                 isatty(STDOUT_FILENO) == 1);
 }

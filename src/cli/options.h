@@ -59,6 +59,7 @@ struct Options {
   Setting<int> runs;                    // -s
   Setting<int> threads;                 // -t; results never depend on it
   bool leave_out_misses = false;        // -w
+  bool quiet = false;                   // -q, --quiet
   Setting<int> score_percent;           // -Y, x 100
   Setting<int> level;                   // -z, as a level index
   std::array<std::string, OUTPUTS> outputs{};
@@ -217,6 +218,11 @@ inline constexpr OptionEntry OPTION_TABLE[] = {
      .kind = OptionKind::Flag,
      .flag = &Options::create_only,
      .help = "  -p          create simulated data only\n"},
+    {.letter = 'q',
+     .kind = OptionKind::Flag,
+     .flag = &Options::quiet,
+     .help = "  -q, --quiet standard output keeps the opening block, warnings, errors and the\n"
+             "              summary; the log keeps every line\n"},
     {.letter = 'r',
      .kind = OptionKind::Seed,
      .help = "  -r NUM      seed of the random number generator [the time]\n"},

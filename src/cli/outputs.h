@@ -46,6 +46,7 @@ struct TableSuffixes {
   const char* plot = "_levels.svg";
   const char* groups = "_groups.tsv";
   const char* summary = "_summary.tsv";
+  const char* page = "_report.html";
 };
 inline constexpr TableSuffixes TABLE_FILES{};
 

@@ -94,6 +94,10 @@ class Tokenizer {
         strays_.insert(strays_.end(), args_.begin() + std::ptrdiff_t(i) + 1, args_.end());
         break;
       }
+      if (arg == "--quiet") {
+        words_.emplace_back("-q");
+        continue;
+      }
       if (arg.size() < 2 || arg[0] != '-') {
         strays_.push_back(arg);
         continue;

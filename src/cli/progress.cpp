@@ -36,6 +36,42 @@ std::string shared_names_list(std::span<const std::string_view> shared) {
   return list;
 }
 
+// Standard output muted while it lives, when `on`; as it was afterwards.
+class Muted {
+ public:
+  Muted(Screen* screen, bool on) : screen_(on ? screen : nullptr) {
+    if (screen_ == nullptr) return;
+    was_ = screen_->muted();
+    screen_->mute(true);
+  }
+  Muted(const Muted&) = delete;
+  Muted& operator=(const Muted&) = delete;
+  ~Muted() {
+    if (screen_ != nullptr) screen_->mute(was_);
+  }
+
+ private:
+  Screen* screen_;
+  bool was_ = false;
+};
+
+// A warning or an error: heard even in a quiet run.
+class Heard {
+ public:
+  explicit Heard(Screen* screen) : screen_(screen), was_(screen != nullptr && screen->muted()) {
+    if (screen_ != nullptr) screen_->mute(false);
+  }
+  Heard(const Heard&) = delete;
+  Heard& operator=(const Heard&) = delete;
+  ~Heard() {
+    if (screen_ != nullptr) screen_->mute(was_);
+  }
+
+ private:
+  Screen* screen_;
+  bool was_;
+};
+
 }  // namespace
 
 // The analysis as the options ask for it.
@@ -81,7 +117,10 @@ void Progress::stage_file_line(const char* text, Output which, const char* end, 
   ++stage_;
 }
 
+// The first iteration's banner and options listing open standard output
+// even in a quiet run.
 void Progress::iteration_started(int z, int iteration) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet) && iteration != 0);
   const std::string rule(66, '_');
   stage_ = 1;
   console_.out_then_log(
@@ -96,14 +135,17 @@ void Progress::iteration_started(int z, int iteration) {
   // Summed wide: -H has no upper bound of its own.
   if (o_.second_population.given && o_.simulated_samples.given &&
       static_cast<long long>(o_.simulated_samples.value) + o_.second_population.value > ANIM) {
+    const Heard error(screen_);
     console_.log_out_and_err(format("\n[-M NUM]+[-H NUM] must be <= %d  \n", ANIM));
     throw Exit{1};
   }
+  const Muted stages(screen_, shows(ScreenMode::Quiet));
   stage_text(format("STAGE %2d: ", stage_));
   doing_.what = "reading the input";
 }
 
 void Progress::reading_frequencies() {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   console_.log_then_out(
       format("Reading allele frequencies from:                              FILE: "
              "\"%s\"\n",
@@ -111,6 +153,7 @@ void Progress::reading_frequencies() {
 }
 
 void Progress::reading_genotypes() {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   const char* file = o_.genotype_file.value.c_str();
   if (model_ == Model::AnalyseWithFrequencies) {
     console_.log_then_out(
@@ -141,6 +184,7 @@ void Progress::reading_genotypes() {
 }
 
 void Progress::population_dropped(const std::string& name) {
+  const Heard warning(screen_);
   console_.log_then_out(
       format("Block %s deleted as it had < m_value=%d\n", name.c_str(), o_.min_population.value));
 }
@@ -148,6 +192,7 @@ void Progress::population_dropped(const std::string& name) {
 // Pairs are reported by sample name: one line, naming a few of the names
 // given to several samples, however many there are.
 void Progress::shared_names(std::span<const std::string_view> shared) {
+  const Heard warning(screen_);
   const bool one = shared.size() == 1;
   console_.log_out_and_err(
       format("          Warning: %zu sample name%s given to more than one sample, so pairs "
@@ -156,11 +201,13 @@ void Progress::shared_names(std::span<const std::string_view> shared) {
 }
 
 void Progress::samples_read(int samples, int loci) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   console_.log_then_out(format(
       "          A total of %d genotype samples were read from %d loci.\n\n", samples, loci));
 }
 
 void Progress::simulating(const GenotypeTable& table) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   console_.log_then_out(
       format("STAGE %2d: Writing simulated reference genotypes to:                     "
              "FILE: \"%s\"\n",
@@ -195,6 +242,7 @@ void Progress::simulating(const GenotypeTable& table) {
 
 // The simulated relationships listed, and the simulated data written out.
 void Progress::simulated(const GenotypeTable& table) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   const int R = o_.recaptures.value;
   if (R != 0) {
     const std::string rule = "          ___________________________________________\n";
@@ -221,6 +269,7 @@ void Progress::simulated(const GenotypeTable& table) {
 
 // The frequency report; a locus with only missing values stops the run.
 void Progress::loaded(const LoadedData& data) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   console_.log_then_out("\n");
   doing_.frequencies = data.frequencies;
   for (const Population& p : data.reference.populations) population_names_.push_back(p.name);
@@ -231,6 +280,7 @@ void Progress::loaded(const LoadedData& data) {
       report::frequency_report(file(Output::Freq), data.frequencies, counted, data.reference.size(),
                                counted ? o_.genotype_file.value : o_.frequency_file.value);
   if (!usable) {
+    const Heard error(screen_);
     console_.log_out_and_err(
         "\n\nSTOPPING RUN: Due to all alleles in at least one loci having "
         "all missing values \n\n");
@@ -241,6 +291,7 @@ void Progress::loaded(const LoadedData& data) {
 // The panel power, the missing loci and the frequency file; from here on
 // the log is written as the run goes.
 void Progress::described(const AnalysisResult& r) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   const LoadedData& d = r.data;
   if (!r.panels.empty()) {
     const std::string name = o_.prefix.value + LOCI_POWER_SUFFIX;
@@ -260,25 +311,31 @@ void Progress::described(const AnalysisResult& r) {
 }
 
 void Progress::calibrating() {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   stage_text(
       format("\nSTAGE %2d: Finding false positive distribution using %d simulated data "
              "sets.\n",
              stage_, o_.sets.value));
   console_.out("          Please wait\n");
   doing_.what = "finding the false positive distribution";
+  pace_.start(o_.sets.value);
+  sets_begun_ = 0;
 }
 
 void Progress::calibrated(const AnalysisResult& /*so_far*/) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   stage_file_line("Append resample estimates from reference data.", Output::Stat, "\n\n", "\n");
 }
 
 void Progress::scanned(const AnalysisResult& r) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   if (r.scan.pairs_full()) pairs_full();
   report::mismatch_table(file(Output::Miss), r.scan.mismatches, r.data.reference.loci());
   report::table1(file(Output::Stat), r.calibration, r.scan.levels, r.populations());
 }
 
 void Progress::estimating(int /*level*/, int matches) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   if (matches != 0) {
     stage_file_line("Report pairwise matches to:", Output::Pair, "\n");
     if (o_.composites) stage_file_line("Write composite genotype file to:", Output::Join, "\n");
@@ -301,6 +358,7 @@ void Progress::estimated(const AnalysisResult& r, const LevelResult& level) {
 }
 
 void Progress::errors_stage(const AnalysisResult& r, const LevelResult& level) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   if (level.matches == 0) {
     stage_text(
         format("STAGE %2d: Will not find s.e. of resample estimates as no recaptures "
@@ -321,21 +379,48 @@ void Progress::errors_stage(const AnalysisResult& r, const LevelResult& level) {
   console_.out("          Please wait\n");
   console_.out_then_log("\n");
   doing_.what = "simulating the standard errors";
+  pace_.start(o_.runs.value);
 }
 
 void Progress::no_planted_matches() {
   report::no_simulated_matches_note(file(Output::Stat));
 }
 
+// On a terminal the run lines give way to the progress line.
 void Progress::error_run(int iteration, int r) {
   const int runs = o_.runs.value;
-  console_.out_then_log(o_.iterations.value == 1
-                            ? format("\n          run=%2d/%d", r + 1, runs)
-                            : format("\n          Convergence_iteration=%d      run=%2d/%d",
-                                     iteration + 1, r + 1, runs));
+  {
+    const Muted lines(screen_, screen_ != nullptr);
+    console_.out_then_log(o_.iterations.value == 1
+                              ? format("\n          run=%2d/%d", r + 1, runs)
+                              : format("\n          Convergence_iteration=%d      run=%2d/%d",
+                                       iteration + 1, r + 1, runs));
+  }
+  show_step(format("iteration %d (at most %d), run %d of %d", iteration + 1, o_.iterations.value,
+                   r + 1, runs),
+            r);
+}
+
+void Progress::calibration_set() {
+  ++sets_begun_;
+  {
+    const Muted dots(screen_, screen_ != nullptr);
+    console_.out(".");
+  }
+  show_step(format("calibration set %d of %d", sets_begun_, o_.sets.value), sets_begun_ - 1);
+}
+
+void Progress::show_step(const std::string& what, int done) {
+  if (!shows(ScreenMode::Terminal) || !pace_.due(done)) return;
+  const double elapsed = std::chrono::duration<double>(Pace::Clock::now() - started_).count();
+  const std::string left = pace_.left(done);
+  screen_->status(format("STAGE %2d: %s, %s elapsed%s", stage_ - 1, what.c_str(),
+                         Pace::clock_text(elapsed).c_str(),
+                         left.empty() ? "" : (", " + left).c_str()));
 }
 
 void Progress::planted(const PlantedRow& row) {
+  const Muted lines(screen_, screen_ != nullptr);
   const auto name = [this](int p) { return report::shown_name(population_names_[std::size_t(p)]); };
   const int a = row.cell.later, b = row.cell.earlier;
   if (row.recaptures < 0 && row.plan_rows == 1)
@@ -356,6 +441,7 @@ void Progress::planted(const PlantedRow& row) {
 }
 
 void Progress::pairs_full() {
+  const Heard warning(screen_);
   console_.log_out_and_err(format(PAIRS_FULL, PAIRS));
   console_.err_copy("\n");
   console_.err(report::rebuild_hint("PAIRS", PAIRS));
@@ -365,6 +451,7 @@ void Progress::pairs_full() {
 // log and standard output.
 void Progress::errors_simulated(const AnalysisResult& r, const LevelResult& level,
                                 const LevelSearch::Step& step) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   const int z = level.level;
   report::Table2Input table;
   table.errors = &level.errors;
@@ -392,6 +479,7 @@ void Progress::errors_simulated(const AnalysisResult& r, const LevelResult& leve
 // The reports are written once the run has chosen its level; the stage line
 // stands where the best level so far is met.
 void Progress::iteration_finished(const AnalysisResult& r, const LevelResult& level) {
+  const Muted quiet(screen_, shows(ScreenMode::Quiet));
   if (o_.iterations.value != 0 && level.level != r.search.best()) return;
   if (level.matches != 0 && o_.composites)
     stage_file_line("Write composite genotype file to:", Output::Join, "\n");

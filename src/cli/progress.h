@@ -10,6 +10,7 @@
 #include "cli/models.h"
 #include "cli/options.h"
 #include "cli/outputs.h"
+#include "cli/screen.h"
 #include "report/report.h"
 #include "tarvo/analysis.h"
 
@@ -38,6 +39,8 @@ class Progress : public AnalysisObserver {
   // The population report's estimates from the data at a level, as its
   // iteration found them.
   [[nodiscard]] const std::string& cells_text(int level) const { return cells_text_.at(level); }
+  // Standard output's filter; none: every line goes to it.
+  void show_on(Screen* screen) { screen_ = screen; }
 
   void iteration_started(int level, int iteration) override;
   void reading_frequencies() override;
@@ -52,7 +55,7 @@ class Progress : public AnalysisObserver {
   void loaded(const LoadedData& data) override;
   void described(const AnalysisResult& so_far) override;
   void calibrating() override;
-  void calibration_set() override { console_.out("."); }
+  void calibration_set() override;
   void calibrated(const AnalysisResult& so_far) override;
   void scanning() override { doing_.what = "scanning the reference pairs"; }
   void scanned(const AnalysisResult& so_far) override;
@@ -71,6 +74,11 @@ class Progress : public AnalysisObserver {
   void stage_text(const std::string& text);
   void stage_file_line(const char* text, Output file, const char* end, const char* lead = "");
   [[nodiscard]] std::ostream& file(Output which) { return outputs_.text(o_.output(which)); }
+  [[nodiscard]] bool shows(ScreenMode mode) const {
+    return screen_ != nullptr && screen_->mode() == mode;
+  }
+  // The progress line of a stage that counts steps.
+  void show_step(const std::string& what, int done);
 
   const Options& o_;
   Model model_;
@@ -79,6 +87,10 @@ class Progress : public AnalysisObserver {
   OutputSet& outputs_;
   RunLog* log_;  // null: no log
   Doing& doing_;
+  Screen* screen_ = nullptr;
+  Pace pace_;
+  Pace::Clock::time_point started_ = Pace::Clock::now();
+  int sets_begun_ = 0;
   LevelTable ladder_ = false_positive_ladder(o_.sets.value);
   int stage_ = 1;
   std::vector<std::string> population_names_;

@@ -3,6 +3,8 @@
 
 #include <sstream>
 
+#include "cli/report_page.h"
+#include "report/power_report.h"
 #include "report/report.h"
 
 namespace tarvo::cli {
@@ -78,16 +80,17 @@ std::string levels_subtitle(const ChosenLevel& c) {
                 populations, populations == 1 ? "" : "s");
 }
 
-// The tab-separated tables and the levels plot; grouped leading pairs are
-// the level's matches.
+// The tab-separated tables, the levels plot and the page that shows them;
+// grouped leading pairs are the level's matches.
 void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   const AnalysisResult& r = c.result;
   const GenotypeTable& reference = r.data.reference;
   const auto grouped = r.accepted(c.level);
   const std::string& prefix = c.options.prefix.value;
-  report::pairs_table(outputs.restart(prefix + TABLE_FILES.pairs), reference, r.scan.pairs,
-                      r.calibration, r.review, static_cast<int>(grouped.size()));
-  report::individuals_table(outputs.restart(prefix + TABLE_FILES.individuals), reference, r.review);
+  std::ostringstream pairs, individuals, levels_text, populations_text, plot, loci;
+  report::pairs_table(pairs, reference, r.scan.pairs, r.calibration, r.review,
+                      static_cast<int>(grouped.size()));
+  report::individuals_table(individuals, reference, r.review);
   report::groups_table(outputs.restart(prefix + TABLE_FILES.groups), reference, r.review);
   report::LevelsInput levels;
   levels.calibration = &r.calibration;
@@ -95,8 +98,7 @@ void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   levels.search = &r.search;
   levels.chosen = c.level.level;
   levels.subtitle = levels_subtitle(c);
-  report::levels_table(outputs.restart(prefix + TABLE_FILES.levels), levels);
-  std::ostringstream plot;
+  report::levels_table(levels_text, levels);
   report::levels_plot(plot, levels);
   report::PopulationsInput populations;
   populations.reference = &reference;
@@ -107,7 +109,14 @@ void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   populations.plan_rows = c.level.plan_rows;
   populations.runs = c.options.iterations.value != 0 ? c.options.runs.value : 0;
   populations.level = c.level.level;
-  report::populations_table(outputs.restart(prefix + TABLE_FILES.populations), populations);
+  report::populations_table(populations_text, populations);
+  if (!r.panels.empty()) report::loci_power_tsv(loci, r.panels);
+  const report::PageTables tables{pairs.str(), individuals.str(), levels_text.str(),
+                                  populations_text.str(), loci.str()};
+  outputs.restart(prefix + TABLE_FILES.pairs) << tables.pairs;
+  outputs.restart(prefix + TABLE_FILES.individuals) << tables.individuals;
+  outputs.restart(prefix + TABLE_FILES.levels) << tables.levels;
+  outputs.restart(prefix + TABLE_FILES.populations) << tables.populations;
   outputs.restart(prefix + TABLE_FILES.plot) << plot.str();
   report::SummaryInput summary;
   summary.review = &r.review;
@@ -121,6 +130,7 @@ void write_tables(const ChosenLevel& c, OutputSet& outputs) {
   summary.seed = r.seed;
   summary.error = r.error;
   report::summary_table(outputs.restart(prefix + TABLE_FILES.summary), summary);
+  write_report_page(c, tables, plot.str(), outputs);
 }
 
 std::string search_state(const Options& o, const AnalysisResult& r) {

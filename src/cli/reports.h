@@ -2,7 +2,9 @@
 // and the run's closing lines.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/models.h"
 #include "cli/options.h"
@@ -17,6 +19,8 @@ struct ChosenLevel {
   const AnalysisResult& result;
   const LevelResult& level;
   const std::string& cells_text;  // the population report's estimates from the data
+  std::uint32_t seed = 0;
+  std::string command_line;  // as typed, for the report page
 };
 
 // Each through the output set, one call per file.
@@ -28,6 +32,8 @@ void write_final_reports(const ChosenLevel& chosen, OutputSet& outputs);
 
 // The summary lines of the review of the chosen level: what the samples
 // make, what R_hat counts, the pairs to look at again and the cautions.
+// The flags and cautions of the review, one sentence each, for the report page.
+[[nodiscard]] std::vector<std::string> review_points(const AnalysisResult& result);
 [[nodiscard]] std::string review_summary(const AnalysisResult& result,
                                          const std::string& pairs_file);
 

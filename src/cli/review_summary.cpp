@@ -28,6 +28,16 @@ std::string sample_list(const std::vector<int>& samples, const GenotypeTable& ta
   return list;
 }
 
+// Why each flag of PAIR_FLAGS is raised, in its order.
+std::vector<std::string> flag_reasons(const Review& v, double error) {
+  return {format("mismatches beyond the error rate (P < %g at e = %g)", MISMATCH_TAIL_LIMIT, error),
+          "full siblings fit better than one individual",
+          "a parent and its offspring fit better than one individual",
+          format("in a group joined through a chain of matches (%d group%s)", v.chained_individuals,
+                 v.chained_individuals == 1 ? "" : "s"),
+          "a sample typed at fewer than half the loci"};
+}
+
 std::string flag_lines(const Review& v, double error, const std::string& pairs_file) {
   const int accepted = [&v] {
     int n = 0;
@@ -37,14 +47,8 @@ std::string flag_lines(const Review& v, double error, const std::string& pairs_f
   std::string text = format("  %-24s%d of %d accepted pair%s (column flags of %s)\n",
                             "Pairs to review:", v.flagged_pairs, accepted, accepted == 1 ? "" : "s",
                             pairs_file.c_str());
-  const std::string reasons[] = {
-      format("mismatches beyond the error rate (P < %g at e = %g)", MISMATCH_TAIL_LIMIT, error),
-      "full siblings fit better than one individual",
-      "a parent and its offspring fit better than one individual",
-      format("in a group joined through a chain of matches (%d group%s)", v.chained_individuals,
-             v.chained_individuals == 1 ? "" : "s"),
-      "a sample typed at fewer than half the loci"};
-  for (std::size_t f = 0; f < v.flag_counts.size() && f < std::size(reasons); ++f)
+  const std::vector<std::string> reasons = flag_reasons(v, error);
+  for (std::size_t f = 0; f < v.flag_counts.size() && f < reasons.size(); ++f)
     if (v.flag_counts[f] > 0)
       text += format("%s%3d %-18s%s\n", INDENT, v.flag_counts[f],
                      report::flag_names(PAIR_FLAGS[f]).c_str(), reasons[f].c_str());
@@ -91,6 +95,35 @@ std::string review_summary(const AnalysisResult& r, const std::string& pairs_fil
       v.repeat_samples(), v.repeat_samples() == 1 ? "" : "s");
   text += flag_lines(v, r.error, pairs_file);
   return text + cautions(v, r.data.reference);
+}
+
+std::vector<std::string> review_points(const AnalysisResult& r) {
+  const Review& v = r.review;
+  std::vector<std::string> points;
+  const std::vector<std::string> reasons = flag_reasons(v, r.error);
+  for (std::size_t f = 0; f < v.flag_counts.size() && f < reasons.size(); ++f)
+    if (v.flag_counts[f] > 0)
+      points.push_back(format("%d accepted pair%s flagged %s: %s", v.flag_counts[f],
+                              v.flag_counts[f] == 1 ? "" : "s",
+                              report::flag_names(PAIR_FLAGS[f]).c_str(), reasons[f].c_str()));
+  // The cautions as one sentence each, their line breaks undone.
+  std::string words;
+  bool space = false;
+  for (const char ch : cautions(v, r.data.reference)) {
+    const bool blank = ch == ' ' || ch == '\n';
+    if (!blank && space && !words.empty()) words += ' ';
+    if (!blank) words += ch;
+    space = blank;
+  }
+  const std::string mark = "Caution: ";
+  for (std::size_t at = words.find(mark); at != std::string::npos;) {
+    const std::size_t next = words.find(mark, at + mark.size());
+    std::string point = words.substr(at, next == std::string::npos ? next : next - at);
+    while (!point.empty() && point.back() == ' ') point.pop_back();
+    points.push_back(point);
+    at = next;
+  }
+  return points;
 }
 
 }  // namespace tarvo::cli

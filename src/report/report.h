@@ -36,6 +36,8 @@ class Console {
  public:
   Console(std::ostream* out, std::ostream* err) : out_(out), err_(err) {}
   void attach_log(std::ostream* log) { log_ = log; }
+  // Standard output through another stream (a filter in front of it).
+  void redirect_out(std::ostream* out) { out_ = out; }
   [[nodiscard]] std::ostream* log_stream() const { return log_; }
   [[nodiscard]] std::ostream* out_stream() const { return out_; }
   void out(const std::string& text);

@@ -99,9 +99,21 @@ TEST(ParseOptions, SeedsCoverTheUnsigned32BitRangeOnly) {
   EXPECT_THROW((void)p.parse({"-r", "99999999999999999999"}), Exit);
 }
 
+TEST(ParseOptions, QuietLongAndShortAndClustered) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-1", "a", "-q"}, {"-1", "a", "--quiet"}, {"-jq", "-1", "a"}}) {
+    Parsed p;
+    EXPECT_TRUE(p.parse(args).quiet);
+  }
+  Parsed p;
+  EXPECT_FALSE(p.parse({"-1", "a"}).quiet);
+  // After "--" the long name is a stray word, as any other.
+  EXPECT_THROW((void)p.parse({"-1", "a", "--", "--quiet"}), Exit);
+}
+
 TEST(ParseOptions, GrammarFailuresExitWithUsage) {
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-q"}, {"-1", "a", "-1", "b"}, {"-e", "1x"}, {"-1"}, {"stray"}}) {
+       {std::vector<std::string>{"-x"}, {"-1", "a", "-1", "b"}, {"-e", "1x"}, {"-1"}, {"stray"}}) {
     Parsed p;
     EXPECT_THROW((void)p.parse(args), Exit);
     EXPECT_NE(p.out.str().find("Permitted options"), std::string::npos);

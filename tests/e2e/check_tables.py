@@ -224,7 +224,7 @@ def check_plot(d, p, levels):
     groups = {g.get("id"): g for g in root.iter(svg + "g")}
     check(len(groups["reference"].findall(svg + "circle")) == 50, "50 reference points")
     tried = sum(r["sim_r_hat"] != "NA" for r in levels)
-    check(len(groups["simulated"].findall(svg + "rect")) == tried, "a square per level tried")
+    check(len(list(groups["simulated"].iter(svg + "rect"))) == tried, "a square per level tried")
     check("chosen" in groups, "chosen level marked")
     texts = " ".join(t.text or "" for t in root.iter(svg + "text"))
     for words in ("against false positives", "(log scale)", "Corrected recaptures, R_hat"):

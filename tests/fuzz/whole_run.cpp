@@ -92,7 +92,7 @@ void run_entry(std::string_view input) {
   if (!result || result->chosen < 0) return;
   const LevelResult& level = result->levels.at(result->chosen);
   try {
-    cli::write_final_reports({o, model, *result, level, ""}, bench.outputs);
+    cli::write_final_reports({o, model, *result, level, "", 1, "tarvo"}, bench.outputs);
   } catch (const Error& e) {
     (void)cli::report_error(e, cli::MessageContext{}, bench.console);
   }
