@@ -200,7 +200,9 @@ void pairs_section(std::ostream& out, const TsvTable& pairs) {
   const int accepted = table_rows(out, pairs,
                                   {{"Rank", "rank"},
                                    {"Sample 1", "sample_1"},
+                                   {"#", "sample_number_1"},
                                    {"Sample 2", "sample_2"},
+                                   {"#", "sample_number_2"},
                                    {"Population 1", "population_name_1"},
                                    {"Population 2", "population_name_2"},
                                    {"Loci compared", "loci_compared"},
@@ -220,6 +222,7 @@ void pairs_section(std::ostream& out, const TsvTable& pairs) {
 struct Individual {
   std::string number;
   std::vector<std::string> samples;
+  std::vector<std::string> numbers;      // of its samples: names may repeat
   std::vector<std::string> populations;  // of its samples, each once
 };
 
@@ -229,9 +232,10 @@ std::vector<Individual> individuals_of(const TsvTable& t) {
   for (const std::vector<std::string>& r : t.rows) {
     const std::string& id = field(t, r, "individual");
     const auto [it, added] = at.emplace(id, list.size());
-    if (added) list.push_back({id, {}, {}});
+    if (added) list.push_back({id, {}, {}, {}});
     Individual& one = list[it->second];
     one.samples.push_back(field(t, r, "sample"));
+    one.numbers.push_back(field(t, r, "sample_number"));
     const std::string& pop = field(t, r, "population_name");
     const std::string shown = pop.empty() ? field(t, r, "population") : pop;
     if (std::find(one.populations.begin(), one.populations.end(), shown) == one.populations.end())
@@ -251,6 +255,15 @@ std::string joined(const std::vector<std::string>& names, const char* cls) {
   return s;
 }
 
+// Each sample by name and number, as names may be given to several samples.
+std::string numbered(const Individual& one) {
+  std::string s;
+  for (std::size_t i = 0; i < one.samples.size(); ++i)
+    s += std::string(i == 0 ? "" : ", ") + "<span class=\"sample\">" + html(one.samples[i]) +
+         "</span> <small>#" + html(one.numbers[i]) + "</small>";
+  return s;
+}
+
 void individual_rows(std::ostream& out, const std::vector<Individual>& list, bool repeated,
                      const char* id) {
   out << "<table class=\"sortable\" id=\"" << id << "\"><thead><tr><th>Individual</th>"
@@ -265,7 +278,7 @@ void individual_rows(std::ostream& out, const std::vector<Individual>& list, boo
       continue;
     }
     out << "<tr><td class=\"n\">" << html(one.number) << "</td><td class=\"n\">"
-        << one.samples.size() << "</td><td>" << joined(one.samples, "sample") << "</td><td>"
+        << one.samples.size() << "</td><td>" << numbered(one) << "</td><td>"
         << joined(one.populations, "population") << "</td></tr>\n";
   }
   out << "</tbody></table>\n";
