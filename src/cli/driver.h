@@ -13,7 +13,6 @@ namespace tarvo::cli {
 // (both streams are one file). `terminal`: standard output is a terminal,
 // which gets a progress line.
 [[nodiscard]] int run_program(const std::vector<std::string>& args, std::ostream& out,
-                              std::ostream& err, bool copy_problems = true,
-                              bool terminal = false);
+                              std::ostream& err, bool copy_problems = true, bool terminal = false);
 
 }  // namespace tarvo::cli
