@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tarvo/calibration.h"
@@ -45,20 +47,19 @@ tarvo::GenotypeTable load_cattle() {
     }
     const auto comma = line.find(',');
     if (comma == std::string::npos) continue;
-    const int s = t.size();
-    t.resize(s + 1);
-    tarvo::Sample& sample = t.samples.back();
+    tarvo::Sample sample;
     sample.name = line.substr(0, comma);
     sample.population = int(t.populations.size()) - 1;
-    t.populations.back().end = s + 1;
+    std::vector<std::int32_t> alleles(2 * std::size_t(nloci), 0);
     std::istringstream fields(line.substr(comma + 1));
     std::string g;
     for (int k = 0; k < nloci && fields >> g; ++k) {
       const int value = std::stoi(g);
-      t.row(s)[2 * k] = value / 1000;
-      t.row(s)[2 * k + 1] = value % 1000;
+      alleles[2 * std::size_t(k)] = value / 1000;
+      alleles[2 * std::size_t(k) + 1] = value % 1000;
       if (value != 0) sample.loci.set(k);
     }
+    t.populations.back().end = t.add_sample(std::move(sample), alleles) + 1;
   }
   return t;
 }
@@ -230,7 +231,7 @@ tarvo::GenotypeTable snp_panel(int nloci, int nsamples, tarvo::Rng& rng) {
   for (int s = 0; s < nsamples; ++s) {
     for (int k = 0; k < nloci; ++k) {
       if (rng.uniform() > 0.9) continue;
-      t.samples[std::size_t(s)].loci.set(k);
+      t.sample(s).loci.set(k);
       for (int slot = 0; slot < 2; ++slot)
         t.row(s)[2 * k + slot] = rng.uniform() < minor_allele[std::size_t(k)] ? 1 : 2;
     }
