@@ -31,6 +31,9 @@ namespace {
 
 using report::format;
 
+// How a fast run's results were drawn (the summary and the statistics file).
+constexpr const char* FAST_DRAWS = "--fast (counter-based streams, not the default draws)";
+
 // Program name and output name buffers of the first versions.
 constexpr int NAMEBUF = 8192;
 
@@ -189,6 +192,8 @@ void reference_scan(Run& run) {
   settings.retype_error = o.retype_error();
   settings.count_mismatches = true;
   settings.threads = run.threads;
+  settings.fast = o.fast;  // fast mode
+  settings.key = StreamKey{run.seed, DrawStage::ReferenceScan, 0, 0};
   run.doing = "scanning the reference pairs";
   run.scan = scan_pairs(*run.scorer, settings, run.rng);
   if (run.scan.pairs_full())
@@ -327,6 +332,8 @@ StandardErrorSettings error_settings(const Run& run, int z) {
   s.copying.guard_counted_source = second || run.model == Model::AnalyseWithFrequencies;
   s.copying.error = o.retype_error();
   s.threads = run.threads;
+  s.fast = o.fast;  // fast mode
+  s.seed = run.seed;
   return s;
 }
 
@@ -357,8 +364,10 @@ int simulate_errors(Run& run, int z, int iteration) {
     return 0;
   }
   run.doing = "simulating the standard errors";
+  StandardErrorSettings settings = error_settings(run, z);
+  settings.pass = iteration;  // fast mode: the iteration's own streams
   run.errors = simulate_standard_errors(run.data.reference, run.data.frequencies, run.calibration,
-                                        run.cells.plan, error_settings(run, z), run.rng,
+                                        run.cells.plan, settings, run.rng,
                                         progress(run, iteration));
   const std::size_t level = std::size_t(z);
   run.search.record(z, run.errors.se[level], run.errors.sums.recaptures.sum[level] / o.runs.value);
@@ -609,6 +618,8 @@ void summary(Run& run, const LevelResult* level, Search search) {
                 ? format(" (s.e. %.2f)\n", run.search.standard_errors()[z])
                 : std::string(" (s.e. not simulated)\n");
   }
+  // Fast mode: every result says how it was drawn.
+  if (o.fast) text += format("  %-24s%s\n", "Draws:", FAST_DRAWS);
   text += "  Files written:\n";
   for (const std::string& name : run.outputs.names()) text += "    " + name + "\n";
   run.console.log_then_out(text);
@@ -705,6 +716,9 @@ void start_outputs(Run& run) {
     if (file != Output::Stat || analyses(run.model))
       report::write_header(run.outputs.text(name), header, name);
   }
+  // Fast mode: the statistics say how they were drawn.
+  if (o.fast && analyses(run.model))
+    run.file(Output::Stat) << format("\nDraws: %s\n", FAST_DRAWS);
   if (number(run.model) >= 7 && o.recaptures.value == 0)
     run.file(Output::Pair)
         << "\n\nNo recaptures simulated.\nIf you desire to simulate recaptures use option: "

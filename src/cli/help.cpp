@@ -57,6 +57,8 @@ std::string help_text(const std::string& progname) {
          "  -Y NUM      probability that a locus is scored in a simulated sample, 0.50 to 1.00\n"
          "              [1.00]\n"
          "  -z NUM      starting false-positive level, 1 to 50 (0 to 49 with -n 1000) [6]\n"
+         "  --fast      counter-based draws on every core: the same laws, other bytes than\n"
+         "              a default run (large studies)\n"
          "  -h, --help  this help;  --version  the version\n\n"
          "Options are case-sensitive; flags may be clustered (-jz 3); -- ends the options.\n"
          "Exit status: 0 after a complete run, 1 after a command-line or input error,\n"

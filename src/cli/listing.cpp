@@ -62,6 +62,8 @@ void list_options(std::ostream& out, const Options& o, std::uint32_t seed) {
   out << format("             -Y    %d        %4.2f\n", status(o.score_percent),
                 o.score_fraction());
   out << format("             -z    %d        %d\n", status(o.level), o.shown_level(o.level.value));
+  // The fast mode's line: only when on, so default runs list as before.
+  if (o.fast) out << format("         %s    1\n", FAST_OPTION);
   out << RULE << "\n";
   out.flush();
 }

@@ -24,6 +24,9 @@ struct Setting {
   bool given = false;
 };
 
+// The long option of the fast mode: counter-based draws (see README).
+inline constexpr const char* FAST_OPTION = "--fast";
+
 // The output files, in the order of -o1 .. -o9.
 enum class Output { Freq, Miss, Pair, Pop, Stat, Simm, Join, Loci, Log };
 inline constexpr int OUTPUTS = 9;
@@ -52,6 +55,7 @@ struct Options {
   bool leave_out_misses = false;          // -w
   Setting<int> score_percent{100};        // -Y, x 100
   Setting<int> level{5};                  // -z, as a level index
+  bool fast = false;                      // --fast
   std::array<std::string, OUTPUTS> outputs{};
 
   // Exact integers behind the decimal options keep 0.57 at its digits.

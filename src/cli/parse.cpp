@@ -100,6 +100,11 @@ class Tokenizer {
         strays_.insert(strays_.end(), args_.begin() + std::ptrdiff_t(i) + 1, args_.end());
         break;
       }
+      // The fast mode's long option: a word of its own, never clustered.
+      if (arg == FAST_OPTION) {
+        words_.push_back(arg);
+        continue;
+      }
       if (arg.size() < 2 || arg[0] != '-') {
         strays_.push_back(arg);
         continue;
@@ -293,6 +298,11 @@ Options parse_options(std::span<const std::string> args, const std::string& prog
   bool own_format_flag = false;
   const std::vector<std::string>& words = tokens.words();
   for (std::size_t i = 0; i < words.size(); ++i) {
+    // The fast mode's long option; given twice it is still one mode.
+    if (words[i] == FAST_OPTION) {
+      o.fast = true;
+      continue;
+    }
     const char letter = words[i][1];
     if (letter == 'T') {
       console.out("Option -T in version 1 has been replaced by option -Y in version 1.10\n");

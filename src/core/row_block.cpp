@@ -13,8 +13,11 @@ ProductBounds::ProductBounds(double lo, double hi) {
   below_ = std::exp(lo) * (1 - MARGIN);
 }
 
-RowBlock::RowBlock(const PairScorer& scorer, RetypingWalk& walk)
-    : scorer_(scorer), walk_(walk), n_(scorer.table().size()) {
+RowBlock::RowBlock(const PairScorer& scorer, RetypingWalk& walk) : RowBlock(scorer) {
+  walk_ = &walk;
+}
+
+RowBlock::RowBlock(const PairScorer& scorer) : scorer_(scorer), n_(scorer.table().size()) {
   const GenotypeTable& table = scorer.table();
   words_ = std::max(1, (table.loci() + LociMask::WORD - 1) / LociMask::WORD);
   const LociMask all = all_loci(table.loci());
@@ -33,7 +36,8 @@ RowBlock::RowBlock(const PairScorer& scorer, RetypingWalk& walk)
   starts_.assign(std::size_t(table.loci()) + 2, 0);
 }
 
-void RowBlock::walk(int i, int first, int end) {
+template <typename Draws>
+void RowBlock::walk_with(Draws& draws, int i, int first, int end) {
   const int count = end - first;
   if (count <= 0) return;
   std::fill(shared_.begin(), shared_.begin() + count, 0);
@@ -45,11 +49,11 @@ void RowBlock::walk(int i, int first, int end) {
   for (int j = 0; j < count; ++j) {
     const int shared = shared_[std::size_t(j)];
     if (shared == 0) continue;
-    walk_.pair(shared);
-    if (walk_.earlier_count() > 0)
-      add_overrides(first + j, i, j, 0, walk_.earlier_errors(), walk_.earlier_count());
-    if (walk_.later_count() > 0)
-      add_overrides(i, first + j, j, 1, walk_.later_errors(), walk_.later_count());
+    draws.pair(shared);
+    if (draws.earlier_count() > 0)
+      add_overrides(first + j, i, j, 0, draws.earlier_errors(), draws.earlier_count());
+    if (draws.later_count() > 0)
+      add_overrides(i, first + j, j, 1, draws.later_errors(), draws.later_count());
   }
   int row_loci = 0;
   scorer_.table().samples[std::size_t(i)].loci.for_each(
@@ -58,6 +62,9 @@ void RowBlock::walk(int i, int first, int end) {
   scorer_.row_products(i, first, count, LaneProducts{pairs_.data(), earlier_.data(), later_.data()},
                        RowOverrides{overrides_.data(), starts_.data()});
 }
+
+template void RowBlock::walk_with(RetypingWalk&, int, int, int);
+template void RowBlock::walk_with(GapWalk&, int, int, int);
 
 // The errors of one sample's copies, locus by locus.
 void RowBlock::add_overrides(int s, int other, int lane, int which,

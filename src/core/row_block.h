@@ -10,6 +10,7 @@
 #include <limits>
 #include <vector>
 
+#include "core/gap_walk.h"
 #include "core/kernels.h"
 #include "core/retyping_walk.h"
 #include "tarvo/scorer.h"
@@ -38,8 +39,13 @@ class ProductBounds {
 class RowBlock {
  public:
   RowBlock(const PairScorer& scorer, RetypingWalk& walk);
+  // Without a walk of its own: the draws are given to each walk.
+  explicit RowBlock(const PairScorer& scorer);
   // Walks the pairs of sample i with samples first..end-1, in this order.
-  void walk(int i, int first, int end);
+  void walk(int i, int first, int end) { walk_with(*walk_, i, first, end); }
+  // The same, drawing from draws (a RetypingWalk or a GapWalk).
+  template <typename Draws>
+  void walk_with(Draws& draws, int i, int first, int end);
   // Of sample first + j: loci shared with i (0: the pair is not compared),
   // and the pair's products.
   [[nodiscard]] int shared(int j) const { return shared_[std::size_t(j)]; }
@@ -54,7 +60,7 @@ class RowBlock {
   void sort_overrides(int row_loci);
 
   const PairScorer& scorer_;
-  RetypingWalk& walk_;
+  RetypingWalk* walk_ = nullptr;
   int n_ = 0;
   int words_ = 1;
   std::vector<std::uint64_t> masks_;  // mask words, word by word (masks_[w * n + s])

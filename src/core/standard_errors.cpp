@@ -180,6 +180,7 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
   scan_settings.thresholds = calibration.thresholds;
   scan_settings.retype_error = settings.retype_error;
   scan_settings.threads = settings.threads;
+  scan_settings.fast = settings.fast;
   const int z = settings.level;
 
   for (int r = 0; r < settings.runs; ++r) {
@@ -188,6 +189,8 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
     const bool planted =
         simulate_with_recaptures(set, plan, rows, settings.copying, freqs, rng, observer.on_row);
     const PairScorer scorer(set, freqs, settings.score_error);
+    scan_settings.key =
+        StreamKey{settings.seed, DrawStage::ErrorScan, std::uint32_t(r), std::uint32_t(settings.pass)};
     const PairScan scan = scan_pairs(scorer, scan_settings, rng);
     if (scan.pairs_full() && observer.on_pairs_full) observer.on_pairs_full();
     add_level_sums(out.sums, scan);
