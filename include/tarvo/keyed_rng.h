@@ -20,12 +20,13 @@ using PhiloxKey = std::array<std::uint32_t, 2>;
 // The stages that draw, each with streams of its own.
 enum class DrawStage : std::uint32_t {
   ReferenceScan = 1,
-  CalibrationSet = 2,
+  CalibrationGenotypes = 2,
   ErrorMasks = 3,
   ErrorGenotypes = 4,
   ErrorPlan = 5,
-  ErrorRetyping = 6,
+  ErrorGenotypingErrors = 6,
   ErrorScan = 7,
+  CalibrationMasks = 8,
 };
 
 // The name of a family of streams: one stream per row.
@@ -34,6 +35,16 @@ struct StreamKey {
   DrawStage stage = DrawStage::ReferenceScan;
   std::uint32_t run = 0;   // a simulated set or a standard-error run
   std::uint32_t pass = 0;  // the convergence iteration
+};
+
+// The streams of one simulated set: its seed, run, pass, and the threads
+// that draw its rows (the draws never depend on them).
+struct KeyedDraws {
+  std::uint32_t seed = 0;
+  std::uint32_t run = 0;
+  std::uint32_t pass = 0;
+  int threads = 1;
+  [[nodiscard]] StreamKey key(DrawStage stage) const { return StreamKey{seed, stage, run, pass}; }
 };
 
 // The outputs of one row's stream, in order.
@@ -56,6 +67,8 @@ class KeyedRng {
   }
   // Uniform in [0, 1) on 32 bits, as the sequential generator's.
   [[nodiscard]] double uniform() { return next_u32() * (1.0 / 4294967296.0); }
+  // A fair coin: 1 when the draw is at least one half.
+  [[nodiscard]] int coin() { return uniform() >= 0.5 ? 1 : 0; }
   // Uniform in (0, 1] on 53 bits: the tails of inverted laws need them.
   [[nodiscard]] double open_uniform() {
     const std::uint64_t hi = next_u32(), lo = next_u32();

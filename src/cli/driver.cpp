@@ -231,6 +231,8 @@ bool first_iteration(Run& run) {
   settings.resample_reference_masks = o.genotype_file.given;
   settings.score_percent = o.score_percent.value;
   settings.threads = run.threads;
+  settings.fast = o.fast;  // fast mode
+  settings.seed = run.seed;
   run.doing = "finding the false positive distribution";
   run.calibration = calibrate(run.data.reference, run.data.frequencies, settings, run.rng,
                               [&run] { run.console.out("."); });

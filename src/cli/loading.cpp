@@ -304,7 +304,7 @@ LoadedData load_with_frequency_file(const LoadContext& c) {
     name_loci_from(data.frequencies, data.reference);
     warn_shared_names(c, data.reference);
     samples_read(c, data.reference.size(), data.reference.loci());
-    data.patterns = tally_patterns(data.reference.masks());
+    data.patterns = tally_patterns(data.reference.masks(), o.fast);
     return data;
   }
   std::vector<std::string> names;
@@ -328,7 +328,7 @@ LoadedData load_with_frequency_file(const LoadContext& c) {
   } else {
     masks = random_masks(M, nloci, o.score_percent.value, c.rng);
   }
-  data.patterns = tally_patterns(masks);
+  data.patterns = tally_patterns(masks, o.fast);
   data.reference = simulated_table(o, names, masks, read.size() > 0 ? &read : nullptr);
   simulate(c, data.reference, data.frequencies);
   return data;
@@ -349,7 +349,7 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
   samples_read(c, read.size(), read.loci());
   data.frequencies = count_frequencies(read);
   if (c.model == Model::Analyse) {
-    data.patterns = tally_patterns(read.masks());
+    data.patterns = tally_patterns(read.masks(), o.fast);
     data.reference = std::move(read);
     return data;
   }
@@ -359,7 +359,7 @@ LoadedData load_from_genotype_file(const LoadContext& c) {
   const std::vector<LociMask> masks =
       drawn_masks ? random_masks(M, read.loci(), o.score_percent.value, c.rng)
                   : resample_masks(M, read.masks(), c.rng);
-  data.patterns = tally_patterns(masks);
+  data.patterns = tally_patterns(masks, o.fast);
   data.reference = simulated_table(o, read.locus_names, masks, &read);
   simulate(c, data.reference, data.frequencies);
   return data;

@@ -1,7 +1,8 @@
 // The retyping draws of the self-comparisons of a row's pairs in the fast
 // mode: the row draws from a stream of its own, and its retypings, pair after
 // pair in the order of the sequential walk, are passed over a geometric gap
-// at a time; each error then takes a coin and an allele, as there.
+// at a time. Each error takes a coin and an allele, as there, but only when
+// asked: errors that cannot move a self-comparison off its level need none.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +31,7 @@ class GapWalk {
       done += int(gap_);
       const bool later = done >= half;
       const int within = later ? done - half : done;
-      const std::uint32_t coin = rng_.next_u32();
-      errors_[std::size_t(count++)] =
-          PairScorer::Retyping{within >> 1, within & 1, coin, rng_.next_u32()};
+      errors_[std::size_t(count++)] = PairScorer::Retyping{within >> 1, within & 1, 0, 0};
       if (!later) earlier = count;
       done += 1;
       gap_ = gaps_.next(rng_);
@@ -47,6 +46,15 @@ class GapWalk {
     return errors_.data() + earlier_;
   }
   [[nodiscard]] int later_count() const { return count_ - earlier_; }
+  // Draws the coin and the allele of the errors of the earlier (0) or the
+  // later (1) sample's copies.
+  void draw_alleles(int later) {
+    const int from = later ? earlier_ : 0, end = later ? count_ : earlier_;
+    for (int e = from; e < end; ++e) {
+      errors_[std::size_t(e)].coin = rng_.next_u32();
+      errors_[std::size_t(e)].allele = rng_.next_u32();
+    }
+  }
 
  private:
   ErrorGaps gaps_;

@@ -200,12 +200,13 @@ template <typename Draws>
 class BlockScanner {
  public:
   BlockScanner(const PairScorer& scorer, const ScanSettings& settings, Draws& draws,
-               PartScan& out)
+               PartScan& out, const detail::SelfBounds& bounds = {})
       : table_(scorer.table()),
         settings_(settings),
         levels_(settings.thresholds),
         draws_(draws),
         block_(scorer),
+        bounds_(bounds),
         out_(out) {
     if (settings.count_mismatches) {
       out_.mismatches.comparable.assign(std::size_t(table_.loci()) + 1, 0);
@@ -219,8 +220,12 @@ class BlockScanner {
 
  private:
   void row(int i) {
-    if constexpr (std::is_same_v<Draws, detail::GapWalk>) draws_.start_row(settings_.key, i);
-    block_.walk_with(draws_, i, 0, i);
+    if constexpr (std::is_same_v<Draws, detail::GapWalk>) {
+      draws_.start_row(settings_.key, i);
+      block_.walk_keyed(draws_, i, 0, i, bounds_);
+    } else {
+      block_.walk_with(draws_, i, 0, i);
+    }
     for (int j = 0; j < i; ++j) {
       if (block_.shared(j) == 0) continue;
       if (settings_.count_mismatches) {
@@ -253,6 +258,7 @@ class BlockScanner {
   const ProductLevels levels_;
   Draws& draws_;
   detail::RowBlock block_;
+  const detail::SelfBounds& bounds_;
   PartScan& out_;
 };
 
@@ -278,6 +284,24 @@ PairScan scan_pairs_in_blocks(const PairScorer& scorer, const ScanSettings& sett
   return merge(whole, settings, table.size());
 }
 
+// Per sample: the least factor an error can leave over the largest of the
+// sample's error-free factors.
+std::vector<double> retyping_ratios(const PairScorer& scorer) {
+  const GenotypeTable& table = scorer.table();
+  const double smallest = scorer.smallest_retyped_factor();
+  std::vector<double> out(std::size_t(table.size()), 0);
+  if (!(smallest > 0)) return out;
+  for (int s = 0; s < table.size(); ++s) {
+    double largest = 0;
+    table.samples[std::size_t(s)].loci.for_each(table.loci(), [&](int k) {
+      double clear = 0;
+      if (scorer.retyped_factor(s, k, nullptr, 0, clear)) largest = std::max(largest, clear);
+    });
+    out[std::size_t(s)] = largest > 0 ? std::min(1.0, smallest / largest) : 0;
+  }
+  return out;
+}
+
 PairScan scan_pairs_keyed(const PairScorer& scorer, const ScanSettings& settings) {
   const int n = scorer.table().size();
   const std::vector<int> starts = balanced_rows(n, settings.threads);
@@ -288,10 +312,17 @@ PairScan scan_pairs_keyed(const PairScorer& scorer, const ScanSettings& settings
     std::unique_ptr<GapWalk> walk;
   };
   std::vector<Worker> workers(std::size_t(std::max(1, settings.threads)));
+  const std::vector<double> ratio = retyping_ratios(scorer);
+  SelfBounds bounds;
+  bounds.ratio = ratio.data();
+  const double highest = *std::max_element(settings.thresholds.begin(), settings.thresholds.end());
+  // Products from the floor up have a score above FLOOR_LLR.
+  if (std::isfinite(highest))
+    bounds.above = std::max(std::exp(highest) * (1 + 1e-6), ProductBounds::FLOOR);
   (void)parallel_for(settings.threads, parts, [&](int worker, int part) {
     Worker& w = workers[std::size_t(worker)];
     if (!w.walk) w.walk = std::make_unique<GapWalk>(settings.retype_error, scorer.table().loci());
-    BlockScanner<GapWalk>(scorer, settings, *w.walk, whole[std::size_t(part)])
+    BlockScanner<GapWalk>(scorer, settings, *w.walk, whole[std::size_t(part)], bounds)
         .rows(starts[std::size_t(part)], starts[std::size_t(part) + 1]);
   });
   return merge(whole, settings, n);
