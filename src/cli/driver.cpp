@@ -368,9 +368,9 @@ int simulate_errors(Run& run, int z, int iteration) {
   run.doing = "simulating the standard errors";
   StandardErrorSettings settings = error_settings(run, z);
   settings.pass = iteration;  // fast mode: the iteration's own streams
-  run.errors = simulate_standard_errors(run.data.reference, run.data.frequencies, run.calibration,
-                                        run.cells.plan, settings, run.rng,
-                                        progress(run, iteration));
+  run.errors =
+      simulate_standard_errors(run.data.reference, run.data.frequencies, run.calibration,
+                               run.cells.plan, settings, run.rng, progress(run, iteration));
   const std::size_t level = std::size_t(z);
   run.search.record(z, run.errors.se[level], run.errors.sums.recaptures.sum[level] / o.runs.value);
   report::Table2Input table;
@@ -719,8 +719,7 @@ void start_outputs(Run& run) {
       report::write_header(run.outputs.text(name), header, name);
   }
   // Fast mode: the statistics say how they were drawn.
-  if (o.fast && analyses(run.model))
-    run.file(Output::Stat) << format("\nDraws: %s\n", FAST_DRAWS);
+  if (o.fast && analyses(run.model)) run.file(Output::Stat) << format("\nDraws: %s\n", FAST_DRAWS);
   if (number(run.model) >= 7 && o.recaptures.value == 0)
     run.file(Output::Pair)
         << "\n\nNo recaptures simulated.\nIf you desire to simulate recaptures use option: "

@@ -119,11 +119,10 @@ struct SetSource {
   void simulate_keyed(SimulatedSet& set, int s) const {
     const int n = reference.size();
     const KeyedDraws draws{settings.seed, std::uint32_t(s), 0, settings.threads};
-    set.masks =
-        settings.resample_reference_masks
-            ? resample_masks(n, reference_masks, draws, DrawStage::CalibrationMasks)
-            : random_masks(n, reference.loci(), settings.score_percent, draws,
-                           DrawStage::CalibrationMasks);
+    set.masks = settings.resample_reference_masks
+                    ? resample_masks(n, reference_masks, draws, DrawStage::CalibrationMasks)
+                    : random_masks(n, reference.loci(), settings.score_percent, draws,
+                                   DrawStage::CalibrationMasks);
     for (int i = 0; i < n; ++i) set.table.samples[std::size_t(i)].loci = set.masks[std::size_t(i)];
     draw_unrelated(set.table, freqs, draws, DrawStage::CalibrationGenotypes);
     set.scorer = std::make_unique<PairScorer>(set.table, freqs, settings.error);

@@ -8,8 +8,8 @@
 #include <memory>
 #include <type_traits>
 
-#include "core/kernels.h"
 #include "core/gap_walk.h"
+#include "core/kernels.h"
 #include "core/output_stream.h"
 #include "core/parallel.h"
 #include "core/retyping_walk.h"
@@ -199,8 +199,8 @@ class ProductLevels {
 template <typename Draws>
 class BlockScanner {
  public:
-  BlockScanner(const PairScorer& scorer, const ScanSettings& settings, Draws& draws,
-               PartScan& out, const detail::SelfBounds& bounds = {})
+  BlockScanner(const PairScorer& scorer, const ScanSettings& settings, Draws& draws, PartScan& out,
+               const detail::SelfBounds& bounds = {})
       : table_(scorer.table()),
         settings_(settings),
         levels_(settings.thresholds),

@@ -185,7 +185,8 @@ bool simulate_with_recaptures(GenotypeTable& set, RecapturePlan& plan, int rows,
                               const RecaptureSettings& settings, const FrequencyTable& freqs,
                               Rng& rng, const std::function<void(const PlantedRow&)>& on_row) {
   (void)draw_unrelated(set, set.size(), freqs, rng);
-  if (!plant_plan(set, plan, rows, settings, [&rng](int) { return rng.uniform(); }, on_row))
+  if (!plant_plan(
+          set, plan, rows, settings, [&rng](int) { return rng.uniform(); }, on_row))
     return false;
   for (int s = 0; s < set.size(); ++s) add_genotyping_errors(set, s, settings.error, freqs, rng);
   return true;

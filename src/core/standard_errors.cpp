@@ -71,14 +71,12 @@ bool simulate_run(GenotypeTable& set, RecapturePlan& plan, int rows,
                   int run) {
   if (!settings.fast) {
     resample(set, settings.masks, masks, rng);
-    return simulate_with_recaptures(set, plan, rows, settings.copying, freqs, rng,
-                                    observer.on_row);
+    return simulate_with_recaptures(set, plan, rows, settings.copying, freqs, rng, observer.on_row);
   }
   const KeyedDraws draws{settings.seed, std::uint32_t(run), std::uint32_t(settings.pass),
                          settings.threads};
   resample(set, settings.masks, masks, draws);
-  return simulate_with_recaptures(set, plan, rows, settings.copying, freqs, draws,
-                                  observer.on_row);
+  return simulate_with_recaptures(set, plan, rows, settings.copying, freqs, draws, observer.on_row);
 }
 
 struct SetAtLevel {
@@ -216,8 +214,8 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
     if (observer.on_run) observer.on_run(r);
     const bool planted = simulate_run(set, plan, rows, settings, masks, freqs, rng, observer, r);
     const PairScorer scorer(set, freqs, settings.score_error);
-    scan_settings.key =
-        StreamKey{settings.seed, DrawStage::ErrorScan, std::uint32_t(r), std::uint32_t(settings.pass)};
+    scan_settings.key = StreamKey{settings.seed, DrawStage::ErrorScan, std::uint32_t(r),
+                                  std::uint32_t(settings.pass)};
     const PairScan scan = scan_pairs(scorer, scan_settings, rng);
     if (scan.pairs_full() && observer.on_pairs_full) observer.on_pairs_full();
     add_level_sums(out.sums, scan);
