@@ -230,7 +230,7 @@ tarvo::GenotypeTable snp_panel(int nloci, int nsamples, tarvo::Rng& rng) {
   for (int s = 0; s < nsamples; ++s) {
     for (int k = 0; k < nloci; ++k) {
       if (rng.uniform() > 0.9) continue;
-      t.samples[std::size_t(s)].loci.set(k);
+      t.sample(s).loci.set(k);
       for (int slot = 0; slot < 2; ++slot)
         t.row(s)[2 * k + slot] = rng.uniform() < minor_allele[std::size_t(k)] ? 1 : 2;
     }

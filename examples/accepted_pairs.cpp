@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <span>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -67,48 +68,33 @@ struct Analysis {
   int individuals = 0;
 };
 
-// The analysis at one level. The seed fixes every simulation: a run gives
-// the same result on any number of threads.
+// The analysis at one level, without the level search (no iterations). The
+// seed fixes every simulation: a run gives the same result on any number of
+// threads.
 Analysis analyse(std::istream& genepop, const Settings& settings) {
-  Analysis result;
-  result.samples = tarvo::read_genepop(genepop, tarvo::GenotypeReadSettings{});
-  const tarvo::GenotypeTable& samples = result.samples;
-  const tarvo::FrequencyTable frequencies = tarvo::count_frequencies(samples);
-  const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  tarvo::Rng rng(settings.seed);
+  tarvo::AnalysisInput input;
+  input.genotypes = tarvo::detect_genotypes(genepop);
+  tarvo::AnalysisSettings analysis;
+  analysis.error = settings.error;
+  analysis.retype_error = settings.error;
+  analysis.sets = settings.sets;
+  analysis.level = settings.level;
+  analysis.iterations = 0;
+  analysis.seed = settings.seed;
+  analysis.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const tarvo::AnalysisResult result = tarvo::analyse(input, analysis);
 
-  tarvo::CalibrationSettings calibration_settings;
-  calibration_settings.sets = settings.sets;
-  calibration_settings.error = settings.error;
-  calibration_settings.threads = threads;
-  const tarvo::Calibration calibration =
-      tarvo::calibrate(samples, frequencies, calibration_settings, rng);
-
-  const tarvo::PairScorer scorer(samples, frequencies, settings.error);
-  tarvo::ScanSettings scan_settings;
-  scan_settings.false_positives = calibration.false_positives;
-  scan_settings.thresholds = calibration.thresholds;
-  scan_settings.retype_error = settings.error;
-  scan_settings.threads = threads;
-  const tarvo::PairScan scan = tarvo::scan_pairs(scorer, scan_settings, rng);
-
-  // The stored pairs come highest score first: the level's matches lead.
-  const auto level = static_cast<std::size_t>(settings.level);
-  const auto matches = static_cast<std::size_t>(scan.levels[level].matches);
-  result.false_positives = calibration.false_positives[level];
-  result.threshold = calibration.thresholds[level];
-  result.accepted.assign(scan.pairs.begin(),
-                         scan.pairs.begin() + std::min(matches, scan.pairs.size()));
-  const tarvo::Clusters clusters = tarvo::cluster_pairs(result.accepted);
-  result.individuals =
-      samples.size() - static_cast<int>(clusters.samples.size()) + clusters.count();
-  return result;
+  const tarvo::LevelResult& level = result.levels.at(result.chosen);
+  const auto z = static_cast<std::size_t>(level.level);
+  const std::span<const tarvo::MatchPair> accepted = result.accepted(level);
+  return Analysis{result.data.reference, result.calibration.false_positives[z],
+                  result.calibration.thresholds[z],
+                  std::vector<tarvo::MatchPair>(accepted.begin(), accepted.end()),
+                  result.individuals(level)};
 }
 
 void print(const Analysis& analysis, const Settings& settings) {
-  const auto name = [&](int sample) {
-    return analysis.samples.samples[static_cast<std::size_t>(sample)].name.c_str();
-  };
+  const auto name = [&](int sample) { return analysis.samples.sample(sample).name.c_str(); };
   std::printf("Level %d: LLR above %.2f, %.3f false positives expected\n", settings.level + 1,
               analysis.threshold, analysis.false_positives);
   std::printf("%-14s %-14s %8s\n", "sample", "matches", "LLR");
@@ -125,7 +111,9 @@ int main() {
   try {
     print(analyse(genepop, settings), settings);
   } catch (const tarvo::Error& e) {
-    std::cerr << "accepted_pairs: " << e.what() << '\n';
+    // The program's log repeats standard output: the other two streams say it all.
+    for (const tarvo::MessageLine& line : tarvo::describe(e))
+      if (line.stream != tarvo::MessageStream::Log) std::cerr << line.text;
     return 1;
   }
   return 0;

@@ -76,7 +76,8 @@ install_package shared -DBUILD_SHARED_LIBS=ON -DTARVO_PAIRS=7000
 use_package shared
 grep -q '^#define TARVO_PAIRS 7000$' "$work/shared/prefix/include/tarvo/config.h" ||
   fail "shared: the installed tarvo/config.h does not hold the configured limit"
-ldd "$work/shared/examples/accepted_pairs" | grep -q libtarvo.so ||
+# Read whole first: grep -q leaving early would fail the pipe under pipefail.
+grep -q libtarvo.so <<<"$(ldd "$work/shared/examples/accepted_pairs")" ||
   fail "shared: the example is not linked to the shared object"
 
 # A project that builds the checkout as one of its own directories.

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/release}
 
 mapfile -t sources < <(find src include tests bench examples -name '*.cpp' -o -name '*.h' | sort)
+sources+=(r/src/glue.cpp)  # the R package's own; its other sources are copies of src/
 clang-format --dry-run --Werror "${sources[@]}"
 echo "clang-format: clean"
 

@@ -14,6 +14,17 @@
 
 namespace tarvo {
 
+// The calibration of 1,000 sets has a level below the others (V = 0.001):
+// its levels are numbered from 0 for the user, those of any other count
+// from 1.
+inline constexpr int SETS_COUNTING_FROM_ZERO = 1000;
+[[nodiscard]] constexpr int shown_level(int level, int sets) {
+  return sets == SETS_COUNTING_FROM_ZERO ? level : level + 1;
+}
+
+// What false_positives_above() gives when no calibration score lies above.
+inline constexpr double NO_FALSE_POSITIVE_COUNT = 999999;
+
 // V of the 50 levels; with 1000 sets the ladder starts at 0.001.
 [[nodiscard]] LevelTable false_positive_ladder(int nsets);
 

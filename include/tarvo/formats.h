@@ -27,9 +27,10 @@ struct GenotypeReadSettings {
   std::function<void(const std::string&)> on_population_dropped;
 };
 
-// Decides the layout: a first line of four or more whole numbers is a
-// GenAlEx export; otherwise the commas of the fourth line (or the first line
-// with a comma after it) tell GENEPOP from the own layout.
+// Decides the layout: a first line of four or more whole numbers, separated
+// by commas or semicolons, is a GenAlEx export; otherwise the separators of
+// the fourth line (or the first line with one after it) tell GENEPOP (one
+// comma) from the own layout (commas, or semicolons, between fields).
 [[nodiscard]] GenotypeFormat detect_format(std::istream& in);
 // The same on a stream that cannot be rewound (a pipe): the text read is
 // appended to seen, for the reader to take before the rest of the stream.

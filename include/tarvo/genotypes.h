@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -122,6 +124,9 @@ struct Population {
   [[nodiscard]] int size() const { return end - first; }
 };
 
+// A sample's alleles live beside it and come and go with it: samples are
+// only added with their alleles and dropped from the end, so a sample always
+// has a row.
 class GenotypeTable {
  public:
   GenotypeTable() = default;
@@ -129,23 +134,38 @@ class GenotypeTable {
   GenotypeTable(int nloci, int nsamples);
 
   [[nodiscard]] int loci() const { return nloci_; }
-  [[nodiscard]] int size() const { return static_cast<int>(samples.size()); }
-  // Alleles of sample s: locus k holds entries 2k and 2k+1.
-  [[nodiscard]] std::int32_t* row(int s) { return alleles_.data() + std::size_t(s) * 2 * nloci_; }
-  [[nodiscard]] const std::int32_t* row(int s) const {
-    return alleles_.data() + std::size_t(s) * 2 * nloci_;
+  [[nodiscard]] int size() const { return static_cast<int>(samples_.size()); }
+  [[nodiscard]] const std::vector<Sample>& samples() const { return samples_; }
+  [[nodiscard]] const Sample& sample(int s) const {
+    assert(s >= 0 && s < size());
+    return samples_[std::size_t(s)];
   }
-  // Grows or shrinks the sample list; new samples are empty.
-  void resize(int nsamples);
+  [[nodiscard]] Sample& sample(int s) {
+    assert(s >= 0 && s < size());
+    return samples_[std::size_t(s)];
+  }
+  // Alleles of sample s: locus k holds entries 2k and 2k+1.
+  [[nodiscard]] std::int32_t* row(int s) {
+    assert(s >= 0 && s < size());
+    return alleles_.data() + std::size_t(s) * 2 * std::size_t(nloci_);
+  }
+  [[nodiscard]] const std::int32_t* row(int s) const {
+    assert(s >= 0 && s < size());
+    return alleles_.data() + std::size_t(s) * 2 * std::size_t(nloci_);
+  }
+  // Appends a sample with its two alleles per locus; returns its index.
+  int add_sample(Sample sample, std::span<const std::int32_t> alleles);
+  // Drops the last count samples with their alleles.
+  void drop_last(int count);
   // The masks of every sample, in sample order.
   [[nodiscard]] std::vector<LociMask> masks() const;
 
   std::vector<std::string> locus_names;
-  std::vector<Sample> samples;
   std::vector<Population> populations;
 
  private:
   int nloci_ = 0;
+  std::vector<Sample> samples_;
   std::vector<std::int32_t> alleles_;
 };
 

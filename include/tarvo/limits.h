@@ -26,8 +26,10 @@ inline constexpr int MAX_THREADS = 1024;   // largest -t
 static_assert(NOA >= 2 && NOA <= 255, "allele indices are kept in one byte");
 
 inline constexpr const char* VERSION = "TARVO Version 2.00";
-// The score of a pair whose product of factors underflows.
+// The score of a pair whose product of factors underflows: any product
+// below PRODUCT_FLOOR.
 inline constexpr double FLOOR_LLR = -9999999.0;
+inline constexpr double PRODUCT_FLOOR = 1e-200;
 // In the estimation code a double counts as non-zero above this.
 inline constexpr double TINY = 1e-200;
 

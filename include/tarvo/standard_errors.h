@@ -64,6 +64,8 @@ struct StandardErrorSettings {
 };
 
 struct StandardErrors {
+  // The plan as the runs used it, with how often each row was rounded up.
+  RecapturePlan plan;
   LevelSums sums;
   std::vector<CellSums> cells;  // [later * populations + earlier]
   int populations = 0;
@@ -83,7 +85,7 @@ struct StandardErrorObserver {
 
 [[nodiscard]] StandardErrors simulate_standard_errors(
     const GenotypeTable& reference, const FrequencyTable& freqs, const Calibration& calibration,
-    RecapturePlan& plan, const StandardErrorSettings& settings, Rng& rng,
+    const RecapturePlan& plan, const StandardErrorSettings& settings, Rng& rng,
     const StandardErrorObserver& observer = {});
 
 // Standard deviation from running sums; 0 for fewer than three runs.

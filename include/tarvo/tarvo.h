@@ -1,6 +1,7 @@
 // The whole library.
 #pragma once
 
+#include "tarvo/analysis.h"
 #include "tarvo/calibration.h"
 #include "tarvo/cells.h"
 #include "tarvo/clusters.h"
@@ -10,8 +11,10 @@
 #include "tarvo/frequencies.h"
 #include "tarvo/genotypes.h"
 #include "tarvo/limits.h"
+#include "tarvo/messages.h"
 #include "tarvo/patterns.h"
 #include "tarvo/power.h"
+#include "tarvo/review.h"
 #include "tarvo/rng.h"
 #include "tarvo/scan.h"
 #include "tarvo/scorer.h"

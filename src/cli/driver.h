@@ -8,8 +8,11 @@
 
 namespace tarvo::cli {
 
-// args[0] is the program path. Returns the exit status.
+// args[0] is the program path. Returns the exit status. Errors and warnings
+// written to standard output are copied to err unless copy_problems is false
+// (both streams are one file). `terminal`: standard output is a terminal,
+// which gets a progress line.
 [[nodiscard]] int run_program(const std::vector<std::string>& args, std::ostream& out,
-                              std::ostream& err);
+                              std::ostream& err, bool copy_problems = true, bool terminal = false);
 
 }  // namespace tarvo::cli

@@ -42,7 +42,7 @@ class ModelCheck {
 
  private:
   void say(const std::string& what) {
-    console_.out(format("\n\nLooks a bit like Model No: %d ", number(model_)) + what);
+    console_.out_and_err(format("\n\nLooks a bit like Model No: %d ", number(model_)) + what);
     ok_ = false;
   }
   Model model_;
@@ -50,55 +50,33 @@ class ModelCheck {
   bool ok_ = true;
 };
 
-void check_created(const Options& o, Model model, ModelCheck& check) {
-  check.refuse(o.mask_resampling.given, 'b');
-  check.refuse(o.iterations.given, 'c');
-  check.refuse(o.error_scaled.given, 'e');
-  check.refuse(o.composites, 'j');
-  check.refuse(o.min_population.given, 'm');
-  check.refuse(o.sets.given, 'n');
-  check.refuse(o.runs.given, 's');
-  check.refuse(o.leave_out_misses, 'w');
-  check.refuse(o.level.given, 'z');
-  if (model == Model::CreateWithFileMasks) check.refuse(o.score_percent.given, 'Y');
-  check.need(o.simulated_samples.given, 'M');
+// Whether the command line gave the option.
+bool given(const OptionEntry& entry, const Options& o) {
+  if (entry.number != nullptr) return (o.*entry.number).given;
+  if (entry.text != nullptr) return (o.*entry.text).given;
+  if (entry.flag != nullptr) return o.*entry.flag;
+  return o.seed.given;
 }
 
 }  // namespace
 
+bool accepts(Model model, char letter) {
+  return ((find_option(letter)->refused_by >> number(model)) & 1u) == 0;
+}
+
 Model select_model(const Options& o, report::Console& console) {
   const Model model = model_from_files(o);
   if (model == Model::None) {
-    console.out("\nNeed to specify a file for reading data.\n");
-    console.out("   Please read manual for further information.\n\n");
+    console.out_and_err("\nNeed to specify a file for reading data.\n");
+    console.out_and_err("   Please read manual for further information.\n\n");
     return Model::None;
   }
   ModelCheck check(model, console);
-  switch (model) {
-    case Model::Analyse:
-    case Model::AnalyseWithFrequencies:
-      check.refuse(o.retype_error_scaled.given, 'E');
-      check.refuse(o.score_percent.given, 'Y');
-      check.refuse(o.recaptures.given, 'R');
-      break;
-    case Model::SimulateFromGenotypes:
-    case Model::SimulateWithOwnMasks:
-      check.refuse(o.mask_resampling.given, 'b');
-      check.refuse(o.min_population.given, 'm');
-      break;
-    case Model::SimulateFromFrequencies:
-      check.need(o.score_percent.given, 'Y');
-      check.refuse(o.mask_resampling.given, 'b');
-      check.refuse(o.min_population.given, 'm');
-      break;
-    case Model::SimulateWithFileMasks:
-      check.refuse(o.mask_resampling.given, 'b');
-      check.refuse(o.score_percent.given, 'Y');
-      break;
-    default:
-      check_created(o, model, check);
-      break;
-  }
+  if (model == Model::SimulateFromFrequencies) check.need(o.score_percent.given, 'Y');
+  // The refusals in their historical order.
+  for (const char letter : std::string_view("bcejmnswzEYR"))
+    if (!accepts(model, letter)) check.refuse(given(*find_option(letter), o), letter);
+  if (traits(model).creates_only) check.need(o.simulated_samples.given, 'M');
   return check.ok() ? model : Model::None;
 }
 
@@ -143,42 +121,50 @@ bool check_files_and_second_population(const Options& o, const char* p, report::
   return ok;
 }
 
+std::string range_text(const OptionEntry& entry, int value, const char* p) {
+  const char c = entry.letter;
+  switch (entry.range) {
+    case RangeText::AtMost:
+      return format("%s: Error option %c=%d should be less than or equal to %d \n", p, c, value,
+                    entry.max);
+    case RangeText::AtLeast:
+      return format("%s: Error option %c=%d should be greater or equal to %d\n", p, c, value,
+                    entry.min);
+    case RangeText::Choices:
+      return format("%s: Error option %c=%d (Accepted range is: 0,1 or 2)\n", p, c, value);
+    case RangeText::Between:
+      if (entry.kind == OptionKind::Decimal) {
+        const auto shown = [&](int v) { return format(entry.shown, v / entry.scale); };
+        return format("%s: Error option %c=", p, c) + shown(value) +
+               " (Accepted range is: " + shown(entry.min) + ".." + shown(entry.max) + ")\n";
+      }
+      return format("%s: Error option %c=%d (Accepted range is: %d..%d)\n", p, c, value, entry.min,
+                    entry.max);
+    case RangeText::None:
+      break;
+  }
+  return {};
+}
+
+// False after its message when the option is given outside its range.
+bool in_range(char letter, const Options& o, const char* p, report::Console& c) {
+  const OptionEntry& entry = *find_option(letter);
+  const Setting<int>& s = o.*entry.number;
+  if (!s.given || (s.value >= entry.min && s.value <= entry.max)) return true;
+  c.err(range_text(entry, s.value, p));
+  return false;
+}
+
+// The messages keep their historical order.
 bool check_ranges(const Options& o, const char* p, report::Console& c) {
   bool ok = true;
-  auto fail = [&](const std::string& text) {
-    c.err(text);
-    ok = false;
-  };
-  if (o.iterations.given && o.iterations.value > 10)
-    fail(format("%s: Error option c=%d should be less than or equal to %d \n", p,
-                o.iterations.value, 10));
-  if (o.mask_resampling.given && o.mask_resampling.value > 2)
-    fail(format("%s: Error option b=%d (Accepted range is: 0,1 or 2)\n", p,
-                o.mask_resampling.value));
-  const auto error_out_of_range = [](const Setting<int>& s) {
-    return s.given && (s.value < 1 || s.value > 2000);
-  };
-  if (error_out_of_range(o.error_scaled))
-    fail(
-        format("%s: Error option e=%6.4f (Accepted range is: 0.0001..%6.4f)\n", p, o.error(), 0.2));
-  if (error_out_of_range(o.retype_error_scaled))
-    fail(format("%s: Error option E=%6.4f (Accepted range is: 0.0001..%6.4f)\n", p,
-                o.retype_error(), 0.2));
-  if (o.min_population.given && o.min_population.value < 3)
-    fail(format("%s: Error option m=%d should be greater or equal to %d\n", p,
-                o.min_population.value, 3));
-  if (o.threads.given && (o.threads.value < 1 || o.threads.value > MAX_THREADS))
-    fail(format("%s: Error option t=%d (Accepted range is: %d..%d)\n", p, o.threads.value, 1,
-                MAX_THREADS));
-  if (o.sets.given && (o.sets.value < 100 || o.sets.value > MAX_SETS))
-    fail(format("%s: Error option n=%d (Accepted range is: %d..%d)\n", p, o.sets.value, 100,
-                MAX_SETS));
+  for (const char letter : std::string_view("cbeEmtnM")) ok = in_range(letter, o, p, c) && ok;
   const int M = o.simulated_samples.value;
-  if (o.simulated_samples.given && (M < 50 || M > ANIM))
-    fail(format("%s: Error option M=%d (Accepted range is: %d..%d)\n", p, M, 50, ANIM));
-  if (o.recaptures.given && o.recaptures.value > M / 2)
-    fail(format("%s: Error option (R=%d) should be less than or equal to (M/2)=%d/2 \n", p,
-                o.recaptures.value, M));
+  if (o.recaptures.given && o.recaptures.value > M / 2) {
+    c.err(format("%s: Error option (R=%d) should be less than or equal to (M/2)=%d/2 \n", p,
+                 o.recaptures.value, M));
+    ok = false;
+  }
   return ok;
 }
 
@@ -200,12 +186,7 @@ bool check_values(Options& o, const std::string& progname, report::Console& c) {
   }
   // A scoring probability outside its range is refused whatever else is
   // given: without -R, -Y 99999 or -Y 0.01 used to run.
-  const int Y = o.score_percent.value;
-  if (o.score_percent.given && (Y < 50 || Y > 100)) {
-    c.err(format("%s: Error option Y=%4.2f (Accepted range is: %4.2f..%4.2f)\n", p,
-                 o.score_fraction(), 0.50, 1.00));
-    ok = false;
-  }
+  ok = in_range('Y', o, p, c) && ok;
   // The level as the user typed it: with 1000 sets the levels count from 0.
   const int z = o.level.value;
   if (z < 0 || (o.level.given && z > LEVELS - 1)) {

@@ -26,18 +26,48 @@ enum class Model {
 [[nodiscard]] inline int number(Model m) {
   return static_cast<int>(m);
 }
-// Models 1 and 2 analyse real genotypes; 3-6 simulate and analyse; 7-10
-// only create the simulated data.
+
+// What sets a model apart: where its data and frequencies come from, how its
+// simulated samples get their missing loci, and whether it analyses at all.
+struct ModelTraits {
+  bool real_data = false;       // analyses the genotypes read, nothing simulated
+  bool creates_only = false;    // writes the simulated data and stops
+  bool frequency_file = false;  // frequencies from the -2 file, not counted from -1
+  bool drawn_masks = false;     // simulated missing loci drawn with -Y, not resampled
+};
+
+// Indexed by the model number; Model::None has no traits.
+inline constexpr ModelTraits MODEL_TRAITS[] = {
+    {},
+    {.real_data = true},                                                  // Analyse
+    {.real_data = true, .frequency_file = true},                          // AnalyseWithFrequencies
+    {.drawn_masks = true},                                                // SimulateFromGenotypes
+    {.frequency_file = true, .drawn_masks = true},                        // SimulateFromFrequencies
+    {},                                                                   // SimulateWithOwnMasks
+    {.frequency_file = true},                                             // SimulateWithFileMasks
+    {.creates_only = true, .drawn_masks = true},                          // CreateFromGenotypes
+    {.creates_only = true, .frequency_file = true, .drawn_masks = true},  // CreateFromFrequencies
+    {.creates_only = true},                                               // CreateWithOwnMasks
+    {.creates_only = true, .frequency_file = true},                       // CreateWithFileMasks
+};
+
+[[nodiscard]] constexpr const ModelTraits& traits(Model m) {
+  return MODEL_TRAITS[static_cast<int>(m)];
+}
 [[nodiscard]] inline bool real_data(Model m) {
-  return m == Model::Analyse || m == Model::AnalyseWithFrequencies;
+  return traits(m).real_data;
 }
+// Real data, or simulated reference data that is then analysed.
 [[nodiscard]] inline bool analyses(Model m) {
-  return number(m) >= 1 && number(m) <= 6;
+  return m != Model::None && !traits(m).creates_only;
 }
-// Odd models count their frequencies from the genotype file.
+// Without a frequency file the frequencies are counted from the genotype file.
 [[nodiscard]] inline bool counts_frequencies(Model m) {
-  return number(m) % 2 == 1;
+  return m != Model::None && !traits(m).frequency_file;
 }
+
+// Whether the model takes the option of that letter (one of the table's).
+[[nodiscard]] bool accepts(Model model, char letter);
 
 // The model the options select, or Model::None after saying why.
 [[nodiscard]] Model select_model(const Options& options, report::Console& console);

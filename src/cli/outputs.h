@@ -7,17 +7,48 @@
 // and renamed last of all.
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/options.h"
 #include "report/report.h"
 
 namespace tarvo::cli {
+
+// The numbered outputs (-o1 .. -o9) are named by the prefix and these.
+inline constexpr std::array<std::string_view, OUTPUTS> REPORT_SUFFIXES = {
+    "_freq.txt", "_miss.txt", "_pair.txt", "_pop.txt", "_stat.txt",
+    "_simm.txt", "_join.txt", "_loci.txt", "_log.txt"};
+
+// The program path and the output names had buffers of this size in the
+// first versions; their limits stay: a prefix leaves room for the longest
+// report suffix and a terminator.
+inline constexpr int NAME_BUFFER = 8192;
+inline constexpr std::size_t MAX_PREFIX =
+    NAME_BUFFER - 1 - std::ranges::max(REPORT_SUFFIXES, {}, &std::string_view::size).size();
+
+// The files named by the prefix and a suffix besides the numbered outputs:
+// the panel power, and the tables and plot written next to the reports.
+inline constexpr const char* LOCI_POWER_SUFFIX = "_loci_power.tsv";
+struct TableSuffixes {
+  const char* pairs = "_pairs.tsv";
+  const char* individuals = "_individuals.tsv";
+  const char* levels = "_levels.tsv";
+  const char* populations = "_populations.tsv";
+  const char* plot = "_levels.svg";
+  const char* groups = "_groups.tsv";
+  const char* summary = "_summary.tsv";
+  const char* page = "_report.html";
+};
+inline constexpr TableSuffixes TABLE_FILES{};
 
 // The current time in asctime's layout (ends in a newline).
 [[nodiscard]] std::string date_line();

@@ -9,6 +9,7 @@
 
 #include "cli/models.h"
 #include "cli/options.h"
+#include "cli/outputs.h"
 
 namespace tarvo::cli {
 
@@ -16,16 +17,8 @@ namespace {
 
 using report::format;
 
-constexpr const char* NUMERIC_LETTERS = "HbceEmnMrRstTYz";
-constexpr const char* STRING_LETTERS = "12dk";
-constexpr const char* FLAG_LETTERS = "fjpw";
-
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
-}
-
-bool in(const char* set, char c) {
-  return std::string_view(set).find(c) != std::string_view::npos;
 }
 
 // Values are read the way atoi would, but clamped so that a long run of
@@ -60,9 +53,10 @@ int to_scaled(const std::string& text, double scale) {
 
 // False after the messages when the value of a numeric option has characters
 // other than digits (and one '.' for the decimal options).
-bool check_number(report::Console& console, const std::string& progname, char letter,
+bool check_number(report::Console& console, const std::string& progname, const OptionEntry& entry,
                   const std::string& value) {
-  const bool decimal = letter == 'e' || letter == 'E' || letter == 'T' || letter == 'Y';
+  const char letter = entry.letter;
+  const bool decimal = entry.kind == OptionKind::Decimal;
   bool ok = true;
   int points = 0;
   for (char c : value) {
@@ -100,9 +94,9 @@ class Tokenizer {
         strays_.insert(strays_.end(), args_.begin() + std::ptrdiff_t(i) + 1, args_.end());
         break;
       }
-      // The fast mode's long option: a word of its own, never clustered.
-      if (arg == FAST_OPTION) {
-        words_.push_back(arg);
+      // A long option is a word of its own, never clustered.
+      if (const OptionEntry* entry = find_long_option(arg)) {
+        words_.push_back(entry->letter != 0 ? std::string("-") + entry->letter : arg);
         continue;
       }
       if (arg.size() < 2 || arg[0] != '-') {
@@ -128,8 +122,9 @@ class Tokenizer {
 
   enum class Value { Taken, DefaultRuns, Refused };
   // What becomes of the word after a letter that takes a value.
-  [[nodiscard]] Value value_after(char c, const std::string& next) {
-    if (in(STRING_LETTERS, c)) {
+  [[nodiscard]] Value value_after(const OptionEntry& entry, const std::string& next) {
+    const char c = entry.letter;
+    if (entry.kind == OptionKind::Text) {
       if (next.empty() || next[0] != '-') return Value::Taken;
       console_.err(format("\n%s: String following option '-%c' should not begin with '-' \n",
                           progname_.c_str(), c));
@@ -141,8 +136,8 @@ class Tokenizer {
           format("\n%s: Argument following option '-%c' is empty \n", progname_.c_str(), c));
       return Value::Refused;
     }
-    if (c == 's' && !is_digit(next[0])) return Value::DefaultRuns;
-    return check_number(console_, progname_, c, next) ? Value::Taken : Value::Refused;
+    if (entry.count_optional && !is_digit(next[0])) return Value::DefaultRuns;
+    return check_number(console_, progname_, entry, next) ? Value::Taken : Value::Refused;
   }
 
   // The letters of args_[i]; returns the index of the last word used.
@@ -151,18 +146,19 @@ class Tokenizer {
     const std::size_t n = args_.size();
     for (std::size_t pos = 1; pos < arg.size(); ++pos) {
       const char c = arg[pos];
-      if (!in(NUMERIC_LETTERS, c) && !in(STRING_LETTERS, c) && !in(FLAG_LETTERS, c)) {
+      const OptionEntry* entry = find_option(c);
+      if (entry == nullptr) {
         console_.err(
             format("\n\n%s: Unrecognised command '%s' \n\n", progname_.c_str(), arg.c_str()));
         usage(progname_, console_);
         throw Exit{1};
       }
       words_.push_back(std::string("-") + c);
-      if (in(FLAG_LETTERS, c)) continue;
+      if (entry->kind == OptionKind::Flag) continue;
       if (i + 1 >= n) {
         // -s may stand without a count at the end of the line.
-        if (c == 's') {
-          words_.emplace_back("100");
+        if (entry->count_optional) {
+          words_.push_back(std::to_string(entry->default_number));
           continue;
         }
         not_followed(c);
@@ -173,13 +169,13 @@ class Tokenizer {
         return i;
       }
       const std::string& next = args_[i + 1];
-      switch (value_after(c, next)) {
+      switch (value_after(*entry, next)) {
         case Value::Refused:
           ok_ = false;
           return i;
         case Value::DefaultRuns:
           // A count-less -s leaves the following word to the scan.
-          words_.emplace_back("100");
+          words_.push_back(std::to_string(entry->default_number));
           return i;
         case Value::Taken:
           break;
@@ -202,7 +198,7 @@ template <typename T>
 void set(Setting<T>& setting, T value, char letter, const std::string& progname,
          report::Console& console) {
   if (setting.given) {
-    console.out(
+    console.out_and_err(
         format("\n\nDuplicate option -%c found on command line\nPlease check and run %s again\n\n",
                letter, progname.c_str()));
     usage(progname, console);
@@ -217,75 +213,54 @@ void set_flag(bool& flag, char letter, const std::string& progname, report::Cons
   flag = true;
 }
 
-// Options that take a value.
-void set_value(Options& o, char letter, const std::string& value, const std::string& progname,
-               report::Console& console) {
-  auto number = [&](Setting<int>& s) { set(s, to_int(value), letter, progname, console); };
-  auto text = [&](Setting<std::string>& s) { set(s, value, letter, progname, console); };
-  switch (letter) {
-    case '1':
-      text(o.genotype_file);
+void set_value(Options& o, const OptionEntry& entry, const std::string& value,
+               const std::string& progname, report::Console& console) {
+  const char letter = entry.letter;
+  switch (entry.kind) {
+    case OptionKind::Integer:
+      set(o.*entry.number, to_int(value), letter, progname, console);
       break;
-    case '2':
-      text(o.frequency_file);
+    case OptionKind::Decimal:
+      set(o.*entry.number, to_scaled(value, entry.scale), letter, progname, console);
       break;
-    case 'd':
-      text(o.prefix);
-      break;
-    case 'k':
-      text(o.separator);
-      break;
-    case 'b':
-      number(o.mask_resampling);
-      break;
-    case 'c':
-      number(o.iterations);
-      break;
-    case 'H':
-      number(o.second_population);
-      break;
-    case 'm':
-      number(o.min_population);
-      break;
-    case 'M':
-      number(o.simulated_samples);
-      break;
-    case 'n':
-      number(o.sets);
-      break;
-    case 'r':
-      set(o.seed, to_seed(value, progname, console), letter, progname, console);
-      break;
-    case 'R':
-      number(o.recaptures);
-      break;
-    case 's':
-      number(o.runs);
-      break;
-    case 't':
-      number(o.threads);
-      break;
-    case 'e':
-      set(o.error_scaled, to_scaled(value, 10000.0), letter, progname, console);
-      break;
-    case 'E':
-      set(o.retype_error_scaled, to_scaled(value, 10000.0), letter, progname, console);
-      break;
-    case 'T':
-    case 'Y':
-      set(o.score_percent, to_scaled(value, 100.0), letter, progname, console);
-      break;
-    case 'z':
+    case OptionKind::Level:
       // Kept below INT_MAX so that the shifts for -n 1000 and for display
       // cannot overflow.
-      set(o.level, std::min(to_int(value), INT_MAX - 1) - 1, letter, progname, console);
+      set(o.*entry.number, std::min(to_int(value), INT_MAX - 1) - 1, letter, progname, console);
       break;
-    default:
+    case OptionKind::Text:
+      set(o.*entry.text, value, letter, progname, console);
+      break;
+    case OptionKind::Seed:
+      set(o.seed, to_seed(value, progname, console), letter, progname, console);
+      break;
+    case OptionKind::Flag:
+      set_flag(o.*entry.flag, letter, progname, console);
       break;
   }
 }
 
 }  // namespace
+
+const OptionEntry* find_option(char letter) {
+  if (letter == 0) return nullptr;  // the options that have only a long name
+  for (const OptionEntry& entry : OPTION_TABLE)
+    if (entry.letter == letter) return &entry;
+  return nullptr;
+}
+
+const OptionEntry* find_long_option(std::string_view word) {
+  for (const OptionEntry& entry : OPTION_TABLE)
+    if (entry.long_name != nullptr && word == entry.long_name) return &entry;
+  return nullptr;
+}
+
+Options::Options() {
+  for (const OptionEntry& entry : OPTION_TABLE) {
+    if (entry.number != nullptr) (this->*entry.number).value = entry.default_number;
+    if (entry.text != nullptr) (this->*entry.text).value = entry.default_text;
+  }
+}
 
 Options parse_options(std::span<const std::string> args, const std::string& progname,
                       report::Console& console) {
@@ -295,55 +270,33 @@ Options parse_options(std::span<const std::string> args, const std::string& prog
     throw Exit{1};
   }
   Options o;
-  bool own_format_flag = false;
   const std::vector<std::string>& words = tokens.words();
   for (std::size_t i = 0; i < words.size(); ++i) {
-    // The fast mode's long option; given twice it is still one mode.
-    if (words[i] == FAST_OPTION) {
-      o.fast = true;
+    const OptionEntry* named = find_long_option(words[i]);
+    if (named != nullptr && named->letter == 0) {
+      // Given twice it is still one mode.
+      o.*named->flag = true;
       continue;
     }
-    const char letter = words[i][1];
-    if (letter == 'T') {
-      console.out("Option -T in version 1 has been replaced by option -Y in version 1.10\n");
-      console.out("Option -T is backward compatible in this version.\n");
-    }
-    switch (letter) {
-      case 'f':
-        set_flag(own_format_flag, letter, progname, console);
-        continue;
-      case 'j':
-        set_flag(o.composites, letter, progname, console);
-        continue;
-      case 'p':
-        set_flag(o.create_only, letter, progname, console);
-        continue;
-      case 'w':
-        set_flag(o.leave_out_misses, letter, progname, console);
-        continue;
-      default:
-        break;
-    }
-    set_value(o, letter, words[++i], progname, console);
+    const OptionEntry& entry = *find_option(words[i][1]);
+    if (*entry.notice != '\0') console.out(entry.notice);
+    const bool flag = entry.kind == OptionKind::Flag;
+    set_value(o, entry, flag ? std::string() : words[++i], progname, console);
   }
-  o.own_format = own_format_flag;
   if (!o.retype_error_scaled.given) o.retype_error_scaled.value = o.error_scaled.value;
-  if (o.sets.value == 1000) o.level.value += 1;
+  // -z was read as counted from 1.
+  if (o.sets.value == SETS_COUNTING_FROM_ZERO) o.level.value += 1;
   return o;
 }
 
 void complete_options(Options& o, const std::string& progname, report::Console& console) {
-  // Room for the longest suffix and the terminator in a name buffer of 8192.
-  constexpr std::size_t MAX_PREFIX = 8192 - 10;
   if (o.prefix.value.size() > MAX_PREFIX) {
     console.err(format("%s: Error option d: prefix longer than %zu characters\n", progname.c_str(),
                        MAX_PREFIX));
     throw Exit{1};
   }
-  static constexpr std::array<const char*, OUTPUTS> SUFFIX = {"_freq.txt", "_miss.txt", "_pair.txt",
-                                                              "_pop.txt",  "_stat.txt", "_simm.txt",
-                                                              "_join.txt", "_loci.txt", "_log.txt"};
-  for (int k = 0; k < OUTPUTS; ++k) o.outputs[k] = o.prefix.value + SUFFIX[k];
+  for (std::size_t k = 0; k < REPORT_SUFFIXES.size(); ++k)
+    o.outputs[k] = o.prefix.value + std::string(REPORT_SUFFIXES[k]);
 }
 
 }  // namespace tarvo::cli

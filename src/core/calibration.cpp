@@ -88,7 +88,7 @@ GenotypeTable empty_like(const GenotypeTable& reference) {
   set.locus_names = reference.locus_names;
   set.populations = reference.populations;
   for (int i = 0; i < reference.size(); ++i)
-    set.samples[std::size_t(i)].population = reference.samples[std::size_t(i)].population;
+    set.sample(i).population = reference.sample(i).population;
   return set;
 }
 
@@ -123,7 +123,7 @@ struct SetSource {
                     ? resample_masks(n, reference_masks, draws, DrawStage::CalibrationMasks)
                     : random_masks(n, reference.loci(), settings.score_percent, draws,
                                    DrawStage::CalibrationMasks);
-    for (int i = 0; i < n; ++i) set.table.samples[std::size_t(i)].loci = set.masks[std::size_t(i)];
+    for (int i = 0; i < n; ++i) set.table.sample(i).loci = set.masks[std::size_t(i)];
     draw_unrelated(set.table, freqs, draws, DrawStage::CalibrationGenotypes);
     set.scorer = std::make_unique<PairScorer>(set.table, freqs, settings.error);
   }
@@ -135,7 +135,7 @@ struct SetSource {
                     ? resample_masks(n, reference_masks, rng)
                     : random_masks(n, reference.loci(), settings.score_percent, rng);
     (void)tally_patterns(set.masks);  // only refuses too many patterns
-    for (int i = 0; i < n; ++i) set.table.samples[std::size_t(i)].loci = set.masks[std::size_t(i)];
+    for (int i = 0; i < n; ++i) set.table.sample(i).loci = set.masks[std::size_t(i)];
     (void)draw_unrelated(set.table, n, freqs, rng);
     set.scorer = std::make_unique<PairScorer>(set.table, freqs, settings.error);
   }
@@ -209,7 +209,7 @@ void pool_keyed(std::vector<double>& pooled, const SetSource& source,
 LevelTable false_positive_ladder(int nsets) {
   LevelTable V{};
   for (int k = 0; k < LEVELS; ++k) {
-    if (nsets == 1000)
+    if (nsets == SETS_COUNTING_FROM_ZERO)
       V[std::size_t(k)] = k == 0 ? 0.001 : ladder(k - 1);
     else
       V[std::size_t(k)] = ladder(k);
@@ -218,9 +218,9 @@ LevelTable false_positive_ladder(int nsets) {
 }
 
 double Calibration::false_positives_above(double llr) const {
-  if (pooled.empty()) return 999999;
+  if (pooled.empty()) return NO_FALSE_POSITIVE_COUNT;
   const int k = rank_in_descending(pooled, llr);
-  if (k == -1) return 999999;
+  if (k == -1) return NO_FALSE_POSITIVE_COUNT;
   return double(k) / sets;
 }
 

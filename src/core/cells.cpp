@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/output_stream.h"
+#include "core/recaptures.h"
 #include "core/retyping_walk.h"
 #include "core/row_block.h"
 #include "tarvo/error.h"
@@ -40,9 +41,9 @@ double detectable_one_by_one(const PairScorer& scorer, PopulationPair cell, doub
   double g = 0;
   for (int i = later.first; i < later.end; ++i) {
     const int jend = within ? std::min(i, earlier.end) : earlier.end;
-    const LociMask& mi = table.samples[i].loci;
+    const LociMask& mi = table.sample(i).loci;
     for (int j = earlier.first; j < jend; ++j) {
-      const LociMask mask = mi & table.samples[j].loci;
+      const LociMask mask = mi & table.sample(j).loci;
       if (mask.empty()) continue;
       // The earlier sample is typed again first; the pair's own score draws
       // nothing and is not needed here.
@@ -148,8 +149,7 @@ CellEstimate within_cell(const CellContext& ctx, const CellCount& count) {
   if (M - Vu >= E) E = std::max(double(M), std::min(E, double(Nu)));
   c.effective = E;
   const double h = 1 - (M - Vu) / E;
-  const double x = std::exp(std::log(h) / E);
-  c.recaptures = (1 - std::pow(x, Nu)) * Nu;
+  c.recaptures = within_cell_recaptures(h, E, Nu);
   c.percent = 100 * c.recaptures / (Nu - c.recaptures);
   return c;
 }
@@ -190,14 +190,12 @@ CellEstimate between_cell(const CellContext& ctx, const CellCount& count, int in
   for (const Named& n : sizes) {
     const double arg = 1 - (M - Vut) / *n.value;
     if (arg < TINY) {
-      ErrorDetails d;
-      d.number = arg;
-      d.count = index;
-      d.value = M;
-      d.other_number = Vut;
-      d.name = n.name;
-      d.limit_number = *n.value;
-      throw Error(ErrorCode::CellLogUndefined, std::move(d));
+      throw Error(ErrorCode::CellLogUndefined, CellDetails{.argument = arg,
+                                                           .cell = index,
+                                                           .matches = M,
+                                                           .false_positives = Vut,
+                                                           .size_name = n.name,
+                                                           .size = *n.value});
     }
   }
   c.size = B;
@@ -208,7 +206,7 @@ CellEstimate between_cell(const CellContext& ctx, const CellCount& count, int in
     return c;
   }
   const double h = 1 - (M - Vut) / E12;
-  c.recaptures = B * (1 - std::pow(h, B / E12));
+  c.recaptures = between_cell_recaptures(h, E12, B);
   c.percent = 100 * c.recaptures / B;
   return c;
 }

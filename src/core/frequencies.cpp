@@ -17,11 +17,8 @@ double FrequencyTable::frequency(int locus, std::int32_t allele) const {
   const LocusFrequencies& L = loci[std::size_t(locus)];
   const int index = L.index_of(allele);
   if (index < 0) {
-    ErrorDetails d;
-    d.value = allele;
-    d.count = locus;
-    d.locus = L.name;
-    throw Error(ErrorCode::UnknownAllele, std::move(d));
+    throw Error(ErrorCode::UnknownAllele,
+                AlleleDetails{.allele = allele, .locus = locus, .locus_name = L.name});
   }
   return L.freqs[std::size_t(index)];
 }
@@ -53,10 +50,8 @@ LocusFrequencies count_locus(std::string name, const std::vector<std::int32_t>& 
     s = e;
   }
   if (L.size() > NOA) {
-    ErrorDetails d;
-    d.count = L.size();
-    d.locus = L.name;
-    throw Error(ErrorCode::TooManyAlleles, std::move(d));
+    throw Error(ErrorCode::TooManyAlleles,
+                LimitDetails{.count = L.size(), .limit = NOA, .locus = L.name});
   }
   return L;
 }
@@ -71,7 +66,7 @@ FrequencyTable count_frequencies(const GenotypeTable& table) {
     // A locus missing in a sample counts as two missing copies whatever its
     // slots hold, so the table and the masks always agree.
     for (int i = 0; i < n; ++i) {
-      const bool scored = has_locus(table.samples[std::size_t(i)].loci, k);
+      const bool scored = has_locus(table.sample(i).loci, k);
       const std::int32_t* row = table.row(i);
       values[std::size_t(i)] = scored ? row[2 * k] : 0;
       values[std::size_t(n) + std::size_t(i)] = scored ? row[2 * k + 1] : 0;

@@ -1,5 +1,10 @@
 #include "tarvo/genotypes.h"
 
+#include <algorithm>
+#include <cassert>
+#include <cstddef>
+#include <utility>
+
 namespace tarvo {
 
 void LociMask::set(int locus) {
@@ -64,19 +69,33 @@ LociMask all_loci(int nloci) {
 }
 
 GenotypeTable::GenotypeTable(int nloci, int nsamples)
-    : samples(std::size_t(nsamples)),
-      nloci_(nloci),
+    : nloci_(nloci),
+      samples_(std::size_t(nsamples)),
       alleles_(std::size_t(nsamples) * 2 * std::size_t(nloci), 0) {}
 
-void GenotypeTable::resize(int nsamples) {
-  samples.resize(std::size_t(nsamples));
-  alleles_.resize(std::size_t(nsamples) * 2 * std::size_t(nloci_), 0);
+int GenotypeTable::add_sample(Sample sample, std::span<const std::int32_t> alleles) {
+  assert(alleles.size() == 2 * std::size_t(nloci_));
+  // The row is exactly two alleles per locus whatever the caller passed, so
+  // the rows keep matching the samples.
+  const std::size_t width = 2 * std::size_t(nloci_);
+  const std::size_t start = alleles_.size();
+  alleles_.resize(start + width, 0);
+  std::copy_n(alleles.begin(), std::min(width, alleles.size()),
+              alleles_.begin() + std::ptrdiff_t(start));
+  samples_.push_back(std::move(sample));
+  return size() - 1;
+}
+
+void GenotypeTable::drop_last(int count) {
+  const auto keep = std::size_t(std::max(0, size() - count));
+  samples_.resize(keep);
+  alleles_.resize(keep * 2 * std::size_t(nloci_));
 }
 
 std::vector<LociMask> GenotypeTable::masks() const {
   std::vector<LociMask> out;
-  out.reserve(samples.size());
-  for (const Sample& s : samples) out.push_back(s.loci);
+  out.reserve(samples_.size());
+  for (const Sample& s : samples_) out.push_back(s.loci);
   return out;
 }
 

@@ -20,9 +20,8 @@ std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks, bool
       continue;
     }
     if (!unlimited && int(out.size()) >= PERM) {
-      ErrorDetails d;
-      d.count = std::int64_t(out.size()) + 1;
-      throw Error(ErrorCode::TooManyPatterns, std::move(d));
+      throw Error(ErrorCode::TooManyPatterns,
+                  LimitDetails{.count = std::int64_t(out.size()) + 1, .limit = PERM});
     }
     out.push_back(MissingPattern{mask, 1});
   }
@@ -86,10 +85,10 @@ std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> sou
 std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
                                                    std::span<const LociMask> source,
                                                    const KeyedDraws& draws, DrawStage stage) {
-  std::vector<LociMask> out(table.samples.size());
+  std::vector<LociMask> out(std::size_t(table.size()));
   detail::for_each_row(draws.threads, int(out.size()), [&](int i) {
     KeyedRng rng(draws.key(stage), std::uint32_t(i));
-    const Population& p = table.populations[std::size_t(table.samples[std::size_t(i)].population)];
+    const Population& p = table.populations[std::size_t(table.sample(i).population)];
     const double lo = p.first, hi = p.end;
     out[std::size_t(i)] = source[std::size_t(static_cast<int>(lo + rng.uniform() * (hi - lo)))];
   });
@@ -109,9 +108,9 @@ std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> sou
 
 std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
                                                    std::span<const LociMask> source, Rng& rng) {
-  std::vector<LociMask> out(table.samples.size());
+  std::vector<LociMask> out(std::size_t(table.size()));
   for (std::size_t i = 0; i < out.size(); ++i) {
-    const Population& p = table.populations[std::size_t(table.samples[i].population)];
+    const Population& p = table.populations[std::size_t(table.sample(i).population)];
     const double lo = p.first, hi = p.end;
     const int index = static_cast<int>(lo + rng.uniform() * (hi - lo));
     out[i] = source[std::size_t(index)];

@@ -20,7 +20,7 @@ struct Scored {
 Scored scored_at(const GenotypeTable& table, int k, int first, int end) {
   Scored s;
   for (int i = first; i < end; ++i) {
-    if (!has_locus(table.samples[std::size_t(i)].loci, k)) continue;
+    if (!has_locus(table.sample(i).loci, k)) continue;
     ++s.samples;
     const std::int32_t* row = table.row(i);
     if (row[2 * k] != row[2 * k + 1]) ++s.heterozygous;
@@ -77,7 +77,7 @@ GenotypeTable population_table(const GenotypeTable& table, const Population& pop
   GenotypeTable sub(table.loci(), pop.size());
   sub.locus_names = table.locus_names;
   for (int i = 0; i < pop.size(); ++i) {
-    sub.samples[std::size_t(i)] = table.samples[std::size_t(pop.first) + std::size_t(i)];
+    sub.sample(i) = table.sample(pop.first + i);
     std::copy_n(table.row(pop.first + i), 2 * table.loci(), sub.row(i));
   }
   return sub;

@@ -23,7 +23,7 @@ RowBlock::RowBlock(const PairScorer& scorer) : scorer_(scorer), n_(scorer.table(
   const LociMask all = all_loci(table.loci());
   masks_.assign(std::size_t(words_) * std::size_t(n_), 0);
   for (int s = 0; s < n_; ++s) {
-    const LociMask m = table.samples[std::size_t(s)].loci & all;
+    const LociMask m = table.sample(s).loci & all;
     for (int w = 0; w < words_; ++w)
       masks_[std::size_t(w) * std::size_t(n_) + std::size_t(s)] = m.word(w);
   }
@@ -98,8 +98,8 @@ void RowBlock::count_shared(int i, int first, int count) {
 // Numbers the loci of row i; returns how many it has.
 int RowBlock::number_row_loci(int i) {
   int row_loci = 0;
-  scorer_.table().samples[std::size_t(i)].loci.for_each(
-      scorer_.table().loci(), [&](int k) { row_index_[std::size_t(k)] = row_loci++; });
+  scorer_.table().sample(i).loci.for_each(scorer_.table().loci(),
+                                          [&](int k) { row_index_[std::size_t(k)] = row_loci++; });
   return row_loci;
 }
 

@@ -22,13 +22,12 @@ namespace tarvo::detail {
 // and those whose score is at most lo from the rest.
 class ProductBounds {
  public:
-  static constexpr double FLOOR = 1e-200;  // below it the score is FLOOR_LLR
   ProductBounds(double lo, double hi);
   // Score above hi.
   [[nodiscard]] bool surely_above(double product) const { return product >= above_; }
   // Score at most lo.
   [[nodiscard]] bool surely_at_most(double product) const {
-    return product <= below_ && product >= FLOOR;
+    return product <= below_ && product >= PRODUCT_FLOOR;
   }
 
  private:

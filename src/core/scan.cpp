@@ -12,6 +12,7 @@
 #include "core/kernels.h"
 #include "core/output_stream.h"
 #include "core/parallel.h"
+#include "core/recaptures.h"
 #include "core/retyping_walk.h"
 #include "core/row_block.h"
 #include "core/scan_detail.h"
@@ -42,12 +43,7 @@ LevelEstimate estimate_level(double M, double S, double N, double V) {
   if (e.net < 0) e.net = 0;
   e.effective = 0.5 + 0.5 * std::sqrt(1 + 4 * S);
   const double h = 1 - e.net / e.effective;
-  if (h <= 0) {
-    e.recaptures = 0;
-  } else {
-    const double l = 1 - std::exp(std::log(h) / e.effective);
-    e.recaptures = N * (1 - std::pow(1 - l, N));
-  }
+  e.recaptures = h <= 0 ? 0 : expected_recaptures(h, e.effective, N);
   e.percent = 100 * e.recaptures / (N - e.recaptures);
   return e;
 }
@@ -100,8 +96,8 @@ class RowScanner {
 
  private:
   void pair(int i, int j) {
-    const Sample& si = table_.samples[std::size_t(i)];
-    const Sample& sj = table_.samples[std::size_t(j)];
+    const Sample& si = table_.sample(i);
+    const Sample& sj = table_.sample(j);
     const LociMask mask = sj.loci & si.loci;
     if (mask.empty()) return;
     if (settings_.count_mismatches) {
@@ -246,8 +242,8 @@ class BlockScanner {
       out_.beyond_kept += 1;
       return;
     }
-    const Sample& si = table_.samples[std::size_t(i)];
-    const Sample& sj = table_.samples[std::size_t(j)];
+    const Sample& si = table_.sample(i);
+    const Sample& sj = table_.sample(j);
     out_.pairs.push_back(MatchPair{i, j, si.population, sj.population,
                                    PairScorer::score_of_product(block_.pair(j)),
                                    sj.loci & si.loci});
@@ -293,7 +289,7 @@ std::vector<double> retyping_ratios(const PairScorer& scorer) {
   if (!(smallest > 0)) return out;
   for (int s = 0; s < table.size(); ++s) {
     double largest = 0;
-    table.samples[std::size_t(s)].loci.for_each(table.loci(), [&](int k) {
+    table.sample(s).loci.for_each(table.loci(), [&](int k) {
       double clear = 0;
       if (scorer.retyped_factor(s, k, nullptr, 0, clear)) largest = std::max(largest, clear);
     });
@@ -318,7 +314,7 @@ PairScan scan_pairs_keyed(const PairScorer& scorer, const ScanSettings& settings
   const double highest = *std::max_element(settings.thresholds.begin(), settings.thresholds.end());
   // Products from the floor up have a score above FLOOR_LLR.
   if (std::isfinite(highest))
-    bounds.above = std::max(std::exp(highest) * (1 + 1e-6), ProductBounds::FLOOR);
+    bounds.above = std::max(std::exp(highest) * (1 + 1e-6), PRODUCT_FLOOR);
   (void)parallel_for(settings.threads, parts, [&](int worker, int part) {
     Worker& w = workers[std::size_t(worker)];
     if (!w.walk) w.walk = std::make_unique<GapWalk>(settings.retype_error, scorer.table().loci());
@@ -354,7 +350,7 @@ PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng&
 
 LocusComparison compare_loci(const GenotypeTable& table, int i, int j) {
   LocusComparison out;
-  const LociMask both = table.samples[std::size_t(i)].loci & table.samples[std::size_t(j)].loci;
+  const LociMask both = table.sample(i).loci & table.sample(j).loci;
   const std::int32_t* a = table.row(i);
   const std::int32_t* b = table.row(j);
   for (int k = 0; k < table.loci(); ++k) {
@@ -370,7 +366,7 @@ LocusComparison compare_loci(const GenotypeTable& table, int i, int j) {
 AlleleComparison compare_alleles(const GenotypeTable& table, int i, int j) {
   AlleleComparison out;
   int shared = 0;
-  const LociMask both = table.samples[std::size_t(i)].loci & table.samples[std::size_t(j)].loci;
+  const LociMask both = table.sample(i).loci & table.sample(j).loci;
   const std::int32_t* a = table.row(i);
   const std::int32_t* b = table.row(j);
   for (int k = 0; k < table.loci(); ++k) {

@@ -18,7 +18,6 @@ namespace tarvo {
 
 namespace {
 
-constexpr double PRODUCT_FLOOR = 1e-200;
 constexpr std::uint16_t NO_CODE = detail::ABSENT;
 
 // b1, b2: the alleles of the genotype whose frequencies p1, p2 are.
@@ -93,7 +92,7 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
   factor_columns_.assign(cells, 1.0);
   for (int s = 0; s < n; ++s) {
     const std::int32_t* row = table.row(s);
-    const LociMask mask = table.samples[std::size_t(s)].loci;
+    const LociMask mask = table.sample(s).loci;
     for (int k = 0; k < stride_; ++k) {
       const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
       const LocusFrequencies& L = freqs.loci[std::size_t(k)];
@@ -117,7 +116,7 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
   row_start_.reserve(std::size_t(n) + 1);
   for (int s = 0; s < n; ++s) {
     row_start_.push_back(row_loci_.size());
-    table.samples[std::size_t(s)].loci.for_each(stride_, [&](int k) {
+    table.sample(s).loci.for_each(stride_, [&](int k) {
       const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
       row_loci_.push_back(k);
       row_codes_.push_back(code_[c]);

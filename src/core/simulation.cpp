@@ -88,7 +88,7 @@ void draw_unrelated(GenotypeTable& table, const FrequencyTable& freqs, const Key
 AlleleCounts simulate_reference(GenotypeTable& table, int recaptures, double error,
                                 const FrequencyTable& freqs, Rng& rng) {
   const int n = table.size();
-  for (int i = 0; i < n; ++i) table.samples[i].name = std::to_string(i + 1);
+  for (int i = 0; i < n; ++i) table.sample(i).name = std::to_string(i + 1);
   AlleleCounts counts = draw_unrelated(table, n - recaptures, freqs, rng);
   if (recaptures == 0) return counts;
   for (int t = 0; t < recaptures; ++t) copy_row(table, n - recaptures + t, t);
@@ -138,14 +138,13 @@ class Planter {
 
  private:
   [[noreturn]] void overflow(int warning, int counter, const Population& p, int ia, int ib) const {
-    ErrorDetails d;
-    d.count = warning;
-    d.value = position_[counter];
-    d.limit = p.first;
-    d.other_value = p.end;
-    d.line = rows_;
-    d.positions = {position_[ia], position_[ib]};
-    throw Error(ErrorCode::RecaptureCapacity, std::move(d));
+    throw Error(ErrorCode::RecaptureCapacity, RecaptureDetails{.warning = warning,
+                                                               .position = position_[counter],
+                                                               .first = p.first,
+                                                               .end = p.end,
+                                                               .plan_rows = rows_,
+                                                               .position_a = position_[ia],
+                                                               .position_b = position_[ib]});
   }
 
   GenotypeTable& set_;

@@ -8,12 +8,17 @@
 #include <cmath>
 #include <limits>
 
+#include "core/recaptures.h"
 #include "tarvo/patterns.h"
 #include "tarvo/scorer.h"
 
 namespace tarvo {
 
 namespace {
+
+// The best level's standard error is below this bound; when none is, level 0
+// stands.
+constexpr double LARGEST_BEST_SE = 999999.0;
 
 double pairs_of(double n) {
   return n * (n - 1) / 2;
@@ -23,8 +28,9 @@ double pairs_of(double n) {
 // negatives, from its effective size and its size.
 double corrected_matches(double m, double V, double effective, double size) {
   const double w = std::max(m, std::min(effective, size));
-  const double l = 1 - std::exp(std::log(1 - (m - V) / w) / w);
-  return l < 0 ? 0 : size * (1 - std::pow(1 - l, size));
+  const double h = 1 - (m - V) / w;
+  // More false positives than matches: no recaptures.
+  return h > 1 ? 0 : expected_recaptures(h, w, size);
 }
 
 // The data set of the runs: the reference's loci and populations; genotypes
@@ -34,8 +40,8 @@ GenotypeTable make_set(const GenotypeTable& reference) {
   set.locus_names = reference.locus_names;
   set.populations = reference.populations;
   for (int i = 0; i < reference.size(); ++i) {
-    set.samples[i].population = reference.samples[i].population;
-    set.samples[i].loci = reference.samples[i].loci;
+    set.sample(i).population = reference.sample(i).population;
+    set.sample(i).loci = reference.sample(i).loci;
   }
   return set;
 }
@@ -49,7 +55,7 @@ void resample(GenotypeTable& set, MaskResampling how, std::span<const LociMask> 
     masks = resample_masks_by_population(set, reference, rng);
   else
     return;
-  for (int i = 0; i < set.size(); ++i) set.samples[i].loci = masks[i];
+  for (int i = 0; i < set.size(); ++i) set.sample(i).loci = masks[i];
 }
 
 void resample(GenotypeTable& set, MaskResampling how, std::span<const LociMask> reference,
@@ -61,7 +67,7 @@ void resample(GenotypeTable& set, MaskResampling how, std::span<const LociMask> 
     masks = resample_masks_by_population(set, reference, draws, DrawStage::ErrorMasks);
   else
     return;
-  for (int i = 0; i < set.size(); ++i) set.samples[i].loci = masks[i];
+  for (int i = 0; i < set.size(); ++i) set.sample(i).loci = masks[std::size_t(i)];
 }
 
 // One run's set: from the run's generator, or from the run's keyed streams.
@@ -135,7 +141,7 @@ void add_level_sums(LevelSums& sums, const PairScan& scan) {
 }
 
 // The standard error of every level and the level with the smallest.
-void finish(StandardErrors& out, const RecapturePlan& plan, const StandardErrorSettings& settings) {
+void finish(StandardErrors& out, const StandardErrorSettings& settings) {
   // Rounding each plan row to whole pairs adds a binomial spread of its own,
   // which is taken out of the spread of the total.
   for (int p = 0; p < out.populations; ++p)
@@ -143,11 +149,11 @@ void finish(StandardErrors& out, const RecapturePlan& plan, const StandardErrorS
       const CellSums& c = out.cell(PopulationPair{p, q});
       if (c.matches > TINY)
         out.rounding_variance +=
-            cell_standard_error(plan, settings.plan_rows, settings.runs, PopulationPair{p, q},
+            cell_standard_error(out.plan, settings.plan_rows, settings.runs, PopulationPair{p, q},
                                 c.recaptures, c.recaptures_sq)
                 .rounding;
     }
-  double smallest = 999999.0;
+  double smallest = LARGEST_BEST_SE;
   const MomentSums& r = out.sums.recaptures;
   for (int k = 0; k < LEVELS; ++k) {
     const double sd = std_dev(settings.runs, r.sum[k], r.sumsq[k]);
@@ -185,19 +191,20 @@ CellError cell_standard_error(const RecapturePlan& plan, int rows, int runs, Pop
 }
 
 StandardErrors simulate_standard_errors(const GenotypeTable& reference, const FrequencyTable& freqs,
-                                        const Calibration& calibration, RecapturePlan& plan,
+                                        const Calibration& calibration, const RecapturePlan& plan,
                                         const StandardErrorSettings& settings, Rng& rng,
                                         const StandardErrorObserver& observer) {
   StandardErrors out;
+  out.plan = plan;
   out.populations = static_cast<int>(reference.populations.size());
   out.cells.assign(std::size_t(out.populations) * out.populations, CellSums{});
   int rows = settings.plan_rows;
   if (settings.simulation_model) {
     // All recaptures go through one row; its round-up count carries on from
     // whatever the plan held.
-    if (plan.empty()) plan.resize(1);
-    plan[0].cell = PopulationPair{0, settings.second_population != 0 ? 1 : 0};
-    plan[0].recaptures = settings.total;
+    if (out.plan.empty()) out.plan.resize(1);
+    out.plan[0].cell = PopulationPair{0, settings.second_population != 0 ? 1 : 0};
+    out.plan[0].recaptures = settings.total;
     rows = 1;
   }
   const std::vector<LociMask> masks = reference.masks();
@@ -212,7 +219,7 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
 
   for (int r = 0; r < settings.runs; ++r) {
     if (observer.on_run) observer.on_run(r);
-    const bool planted = simulate_run(set, plan, rows, settings, masks, freqs, rng, observer, r);
+    const bool planted = simulate_run(set, out.plan, rows, settings, masks, freqs, rng, observer, r);
     const PairScorer scorer(set, freqs, settings.score_error);
     scan_settings.key = StreamKey{settings.seed, DrawStage::ErrorScan, std::uint32_t(r),
                                   std::uint32_t(settings.pass)};
@@ -226,7 +233,7 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
     }
     if (!planted) break;
   }
-  finish(out, plan, settings);
+  finish(out, settings);
   return out;
 }
 

@@ -20,9 +20,7 @@ LineRead read_line(std::istream& in, std::string& line) {
   if (!std::getline(in, line)) {
     // A failed read is never taken for the end of the file.
     if (in.bad()) {
-      ErrorDetails d;
-      d.value = errno;
-      throw Error(ErrorCode::ReadFailed, std::move(d));
+      throw Error(ErrorCode::ReadFailed, SystemDetails{.error = errno});
     }
     return line.empty() ? LineRead::End : LineRead::Whole;
   }
@@ -30,12 +28,15 @@ LineRead read_line(std::istream& in, std::string& line) {
   return LineRead::Whole;
 }
 
+char spreadsheet_separator(std::string_view line) {
+  const bool semicolons = line.find(';') != std::string_view::npos;
+  return semicolons && line.find(',') == std::string_view::npos ? ';' : ',';
+}
+
 void check_line(std::string& line, int lineno) {
-  if (lineno == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+  if (lineno == 1 && line.starts_with(BYTE_ORDER_MARK)) line.erase(0, BYTE_ORDER_MARK.size());
   if (line.find('\0') != std::string::npos) {
-    ErrorDetails d;
-    d.line = lineno;
-    throw Error(ErrorCode::NulCharacter, std::move(d));
+    throw Error(ErrorCode::NulCharacter, LineDetails{.line = lineno});
   }
 }
 
@@ -44,12 +45,9 @@ int parse_int(std::string_view field, int line, int fieldno) {
   bool too_large = false;
   for (char c : field) {
     if (c < '0' || c > '9') {
-      ErrorDetails d;
-      d.text = std::string(field);
-      d.character = c;
-      d.line = line;
-      d.field = fieldno;
-      throw Error(ErrorCode::NotANumber, std::move(d));
+      throw Error(
+          ErrorCode::NotANumber,
+          LineDetails{.line = line, .field = fieldno, .text = std::string(field), .character = c});
     }
     if (!too_large) {
       value = value * 10 + (c - '0');
@@ -59,11 +57,8 @@ int parse_int(std::string_view field, int line, int fieldno) {
   // Wrapping a long digit string into 32 bits would turn one allele into
   // another without a word.
   if (too_large) {
-    ErrorDetails d;
-    d.text = std::string(field);
-    d.line = line;
-    d.field = fieldno;
-    throw Error(ErrorCode::NumberTooLarge, std::move(d));
+    throw Error(ErrorCode::NumberTooLarge,
+                LineDetails{.line = line, .field = fieldno, .text = std::string(field)});
   }
   return int(value);
 }
@@ -72,18 +67,12 @@ double parse_decimal(std::string_view field, int line, int fieldno) {
   int points = 0;
   for (char c : field) {
     if (c == '.' && ++points > 1) {
-      ErrorDetails d;
-      d.text = std::string(field);
-      d.line = line;
-      d.field = fieldno;
-      throw Error(ErrorCode::TwoDecimalPoints, std::move(d));
+      throw Error(ErrorCode::TwoDecimalPoints,
+                  LineDetails{.line = line, .field = fieldno, .text = std::string(field)});
     }
     if (c != '.' && (c < '0' || c > '9')) {
-      ErrorDetails d;
-      d.character = c;
-      d.line = line;
-      d.field = fieldno;
-      throw Error(ErrorCode::NotADecimal, std::move(d));
+      throw Error(ErrorCode::NotADecimal,
+                  LineDetails{.line = line, .field = fieldno, .character = c});
     }
   }
   // Only digits and one point are left, which strtod reads in the C locale;
@@ -170,14 +159,19 @@ void drop_carriage_return(std::string& line) {
     line.pop_back();
 }
 
+// The current population, once closed, dropped when it is too small: its
+// samples are the last of the table. Whether it was.
+bool PopulationList::drop_if_small(GenotypeTable& table, const GenotypeReadSettings& settings) {
+  if (current_ < 0 || count(current_) >= settings.min_population) return false;
+  if (settings.on_population_dropped) settings.on_population_dropped(name(current_));
+  table.drop_last(count(current_));
+  return true;
+}
+
 void PopulationList::open(GenotypeTable& table, const GenotypeReadSettings& settings) {
-  if (current_ > 0 && count(current_) < settings.min_population) {
-    if (settings.on_population_dropped) settings.on_population_dropped(name(current_));
-    table.resize(table.size() - count(current_));
-  } else {
-    ++current_;
-  }
-  if (current_ >= BLOCK) throw Error(ErrorCode::TooManyPopulations);
+  if (!drop_if_small(table, settings)) ++current_;
+  if (current_ >= BLOCK)
+    throw Error(ErrorCode::TooManyPopulations, LimitDetails{.count = current_ + 1, .limit = BLOCK});
   const std::size_t p = std::size_t(current_);
   if (counts_.size() <= p) {
     counts_.resize(p + 1);
@@ -189,7 +183,10 @@ void PopulationList::open(GenotypeTable& table, const GenotypeReadSettings& sett
   names_[p].clear();
 }
 
-std::vector<Population> PopulationList::finish(int nsamples) const {
+std::vector<Population> PopulationList::finish(GenotypeTable& table,
+                                               const GenotypeReadSettings& settings) {
+  if (drop_if_small(table, settings)) --current_;
+  const int nsamples = table.size();
   std::vector<Population> out;
   for (int p = 0; p <= current_; ++p) {
     const std::size_t i = std::size_t(p);

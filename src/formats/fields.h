@@ -23,6 +23,13 @@ enum class LineRead { End, Whole };
 // A failed read throws Error(ReadFailed) with the system's error number, so
 // that a disk or network fault is never taken for the end of the file.
 [[nodiscard]] LineRead read_line(std::istream& in, std::string& line);
+// The mark some spreadsheets write at the start of a UTF-8 file.
+inline constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+// The field separator of a spreadsheet line: a semicolon (what spreadsheets
+// write where the decimal separator is a comma) when the line holds
+// semicolons and no comma; a comma otherwise.
+[[nodiscard]] char spreadsheet_separator(std::string_view line);
+
 // The checks of every line read: a UTF-8 byte-order mark dropped from the
 // first line; Error(NulCharacter) for a NUL byte, which no name or number
 // may hold and which would cut a name short wherever it is printed.
@@ -56,10 +63,23 @@ void skip_through(std::string_view& text, char c);
 // A CR before the newline, or a CR ending the text, is dropped.
 void drop_carriage_return(std::string& line);
 
-// The populations of a genotype file as its separators open them. A closed
-// population smaller than the minimum size is dropped (its samples removed
-// from the table) and its index reused; the first population is never
-// dropped, nor the last, which no separator closes.
+// Every line of in, counted in lineno, checked and without its carriage
+// return, through on_line(std::string& line).
+template <typename OnLine>
+void for_each_line(std::istream& in, int& lineno, OnLine&& on_line) {
+  std::string line;
+  while (read_line(in, line) != LineRead::End) {
+    ++lineno;
+    check_line(line, lineno);
+    drop_carriage_return(line);
+    on_line(line);
+  }
+}
+
+// The populations of a genotype file as its separators open them. With a
+// minimum size every population smaller than it, the first and the last
+// included, is dropped once closed (its samples removed from the table) and
+// its index reused.
 class PopulationList {
  public:
   // Closes the current population and opens the next at the table's end.
@@ -69,10 +89,13 @@ class PopulationList {
   [[nodiscard]] int current() const { return current_; }
   [[nodiscard]] int count(int p) const { return counts_[std::size_t(p)]; }
   [[nodiscard]] const std::string& name(int p) const { return names_[std::size_t(p)]; }
-  // Populations 0 to current, the last ending at nsamples.
-  [[nodiscard]] std::vector<Population> finish(int nsamples) const;
+  // Closes the last population; populations 0 to current, the last ending
+  // at the table's end.
+  [[nodiscard]] std::vector<Population> finish(GenotypeTable& table,
+                                               const GenotypeReadSettings& settings);
 
  private:
+  bool drop_if_small(GenotypeTable& table, const GenotypeReadSettings& settings);
   int current_ = -1;
   std::vector<int> counts_;
   std::vector<int> firsts_;

@@ -16,6 +16,11 @@ void next_field(std::string_view& line) {
   fields::skip_blanks(line);
 }
 
+// A locus holds at most NOA alleles, the missing value included.
+[[noreturn]] void too_many_alleles() {
+  throw Error(ErrorCode::FrequencyTooManyAlleles, LimitDetails{.count = NOA + 1, .limit = NOA});
+}
+
 bool has_field(std::string_view line) {
   return !line.empty() && line[0] != '\n';
 }
@@ -25,12 +30,12 @@ std::vector<std::int32_t> read_alleles(std::string_view line, const std::string&
   std::vector<std::int32_t> alleles;
   int fieldno = 1;
   while (has_field(line)) {
-    if (int(alleles.size()) >= NOA) throw Error(ErrorCode::FrequencyTooManyAlleles);
+    if (int(alleles.size()) >= NOA) too_many_alleles();
     const int v = fields::parse_int(first_field(line), lineno, ++fieldno);
     // 0 is the missing allele of every genotype: given a frequency it would
     // be drawn into simulated genotypes as a scored allele.
     if (v == 0) {
-      ErrorDetails d;
+      FrequencyDetails d;
       d.locus = locus;
       d.line = lineno;
       d.field = fieldno;
@@ -38,7 +43,7 @@ std::vector<std::int32_t> read_alleles(std::string_view line, const std::string&
     }
     // The lookup is a binary search over this list.
     if (!alleles.empty() && v <= alleles.back()) {
-      ErrorDetails d;
+      FrequencyDetails d;
       d.locus = locus;
       d.line = lineno;
       throw Error(ErrorCode::AllelesNotAscending, std::move(d));
@@ -53,7 +58,7 @@ std::vector<double> read_frequencies(std::string_view line, int lineno) {
   std::vector<double> freqs;
   int fieldno = 1;
   while (has_field(line)) {
-    if (int(freqs.size()) >= NOA) throw Error(ErrorCode::FrequencyTooManyAlleles);
+    if (int(freqs.size()) >= NOA) too_many_alleles();
     freqs.push_back(fields::parse_decimal(first_field(line), lineno, ++fieldno));
     next_field(line);
   }
@@ -76,9 +81,9 @@ void close_frequencies(LocusFrequencies& locus, std::vector<double> freqs, int l
   locus.counts.assign(n, 0);
   locus.missing = 0;
   if (total < 0.99 || total > 1.01) {
-    ErrorDetails d;
+    FrequencyDetails d;
     d.line = lineno;
-    d.number = total;
+    d.total = total;
     throw Error(ErrorCode::FrequencySum, std::move(d));
   }
 }
@@ -113,10 +118,10 @@ void FrequencyReader::take(std::string_view line) {
     LocusFrequencies& locus = table.loci.back();
     std::vector<double> freqs = read_frequencies(line, lineno);
     if (freqs.size() != locus.alleles.size()) {
-      ErrorDetails d;
+      FrequencyDetails d;
       d.locus = locus.name;
-      d.limit = long(locus.alleles.size());
-      d.count = long(freqs.size());
+      d.alleles = long(locus.alleles.size());
+      d.frequencies = long(freqs.size());
       d.line = lineno;
       throw Error(ErrorCode::FrequencyCount, std::move(d));
     }
@@ -136,23 +141,17 @@ void FrequencyReader::take(std::string_view line) {
 
 FrequencyTable read_frequency_file(std::istream& in) {
   FrequencyReader reader;
-  std::string line;
-  for (;;) {
-    const fields::LineRead got = fields::read_line(in, line);
-    if (got == fields::LineRead::End) break;
-    ++reader.lineno;
-    fields::check_line(line, reader.lineno);
-    fields::drop_carriage_return(line);
-    if (line.size() < 2) continue;
+  fields::for_each_line(in, reader.lineno, [&](std::string& line) {
+    if (line.size() < 2) return;
     fields::tabs_to_commas(line);
     fields::commas_to_blanks(line);
     std::string_view text = line;
     fields::skip_blanks(text);
-    if (!has_field(text)) continue;  // a line of blanks holds no locus
+    if (!has_field(text)) return;  // a line of blanks holds no locus
     reader.take(text);
-  }
+  });
   if (reader.allele_lines && !reader.expect_alleles) {
-    ErrorDetails d;
+    FrequencyDetails d;
     d.locus = reader.table.loci.back().name;
     throw Error(ErrorCode::NoFrequencyLine, std::move(d));
   }

@@ -1,4 +1,4 @@
-// Reader of GenAlEx comma-separated exports: a first line of counts (loci,
+// Reader of GenAlEx comma-separated (or semicolon-separated) exports: a first line of counts (loci,
 // samples, populations, then the size of each population), a title line, a
 // header line (sample, population, each locus name over its two columns),
 // then one sample per line: its name, its population's name and two allele
@@ -20,9 +20,9 @@ std::string trimmed(const std::string& text) {
 }
 
 // The fields of one line, trimmed, quotes removed (a spreadsheet quotes a
-// field holding a comma, doubling its quotes); trailing empty fields, which
-// spreadsheets pad short rows with, are dropped.
-std::vector<std::string> csv_fields(const std::string& line) {
+// field holding its separator, doubling its quotes); trailing empty fields,
+// which spreadsheets pad short rows with, are dropped.
+std::vector<std::string> csv_fields(const std::string& line, char separator) {
   std::vector<std::string> fields(1);
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
@@ -33,7 +33,7 @@ std::vector<std::string> csv_fields(const std::string& line) {
       ++i;
     } else if (c == '"') {
       quoted = !quoted;
-    } else if (c == ',' && !quoted) {
+    } else if (c == separator && !quoted) {
       fields.emplace_back();
     } else {
       fields.back() += c;
@@ -61,8 +61,8 @@ class GenalexReader {
   void sample(const std::vector<std::string>& f, const std::string& as_read);
   void make_table();
   [[nodiscard]] std::string locus_name(int k) const;
-  [[nodiscard]] ErrorDetails at_line(const std::string& as_read) const {
-    ErrorDetails d;
+  [[nodiscard]] GenotypeDetails at_line(const std::string& as_read) const {
+    GenotypeDetails d;
     d.text = as_read;
     d.line = lineno_;
     return d;
@@ -71,6 +71,7 @@ class GenalexReader {
   const GenotypeReadSettings& settings_;
   const int limit_;
   int lineno_ = 0;
+  char separator_ = ',';
   int nloci_ = 0;  // as declared: believed once a sample line holds that many pairs
   std::vector<std::string> header_;
   int declared_samples_ = 0;
@@ -83,14 +84,10 @@ class GenalexReader {
 };
 
 GenotypeTable GenalexReader::read(std::istream& in) {
-  std::string line;
-  for (;;) {
-    const fields::LineRead got = fields::read_line(in, line);
-    if (got == fields::LineRead::End) break;
-    ++lineno_;
-    fields::check_line(line, lineno_);
-    fields::drop_carriage_return(line);
-    const std::vector<std::string> f = csv_fields(line);
+  fields::for_each_line(in, lineno_, [&](std::string& line) {
+    // The first line of counts tells the separator of the file.
+    if (lineno_ == 1) separator_ = fields::spreadsheet_separator(line);
+    const std::vector<std::string> f = csv_fields(line, separator_);
     const std::string as_read = line.substr(0, line.find('\n'));
     if (lineno_ == 1)
       counts(f);
@@ -98,16 +95,15 @@ GenotypeTable GenalexReader::read(std::istream& in) {
       header(f, as_read);
     else if (lineno_ > 3 && !f.empty())
       sample(f, as_read);
-  }
+  });
   if (samples_read_ != declared_samples_ || populations_read_ != declared_populations_) {
-    ErrorDetails d;
-    d.count = samples_read_;
-    d.limit = declared_samples_;
-    d.value = populations_read_;
-    d.other_value = declared_populations_;
-    throw Error(ErrorCode::GenalexCounts, std::move(d));
+    throw Error(ErrorCode::GenalexCounts,
+                DeclaredCounts{.samples_declared = declared_samples_,
+                               .samples_read = samples_read_,
+                               .populations_declared = declared_populations_,
+                               .populations_read = populations_read_});
   }
-  table_.populations = pops_.finish(table_.size());
+  table_.populations = pops_.finish(table_, settings_);
   return std::move(table_);
 }
 
@@ -121,7 +117,8 @@ void GenalexReader::counts(const std::vector<std::string>& f) {
 
 void GenalexReader::header(std::vector<std::string> f, const std::string& as_read) {
   for (std::size_t at = 2; at < f.size(); at += 2)
-    if (int(f[at].size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, at_line(as_read));
+    if (int(f[at].size()) > SOL)
+      throw Error(ErrorCode::LocusNameTooLong, HeaderDetails{.line = lineno_, .text = as_read});
   header_ = std::move(f);
 }
 
@@ -142,18 +139,17 @@ void GenalexReader::make_table() {
 void GenalexReader::sample(const std::vector<std::string>& f, const std::string& as_read) {
   const int index = table_.size();
   if (index >= limit_) {
-    ErrorDetails d = at_line(as_read);
-    d.count = index + 1;
-    throw Error(ErrorCode::TooManySamples, std::move(d));
+    throw Error(ErrorCode::TooManySamples,
+                LimitDetails{.count = index + 1, .limit = limit_, .text = as_read});
   }
   const std::string& name = f[0];
   const int pairs = (int(f.size()) - 2) / 2;
   if (long(f.size()) != 2 + 2 * long(nloci_)) {
-    ErrorDetails d = at_line(as_read);
+    GenotypeDetails d = at_line(as_read);
     d.sample = name;
     d.locus = pairs >= 0 && pairs < nloci_ ? locus_name(pairs) : "";
-    d.count = std::max(pairs, 0);
-    d.limit = nloci_;
+    d.found = std::max(pairs, 0);
+    d.expected = nloci_;
     throw Error(ErrorCode::AllelePairCount, std::move(d));
   }
   if (table_.loci() == 0) make_table();
@@ -174,20 +170,15 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
     const bool a_missing = row[2 * std::size_t(k)] == 0,
                b_missing = row[2 * std::size_t(k) + 1] == 0;
     if (a_missing != b_missing) {
-      ErrorDetails d = at_line(as_read);
-      d.name = a_missing ? b : a;
+      GenotypeDetails d = at_line(as_read);
+      d.allele = a_missing ? b : a;
       d.sample = name;
       d.locus = table_.locus_names[std::size_t(k)];
       throw Error(ErrorCode::HalfMissingGenotype, std::move(d));
     }
     if (a_missing) mask.reset(k);
   }
-  table_.resize(index + 1);
-  Sample& s = table_.samples[std::size_t(index)];
-  s.name = name;
-  s.loci = mask;
-  s.population = pops_.current();
-  std::copy(row.begin(), row.end(), table_.row(index));
+  table_.add_sample(Sample{name, mask, pops_.current()}, row);
   pops_.add_sample();
   ++samples_read_;
 }
@@ -195,7 +186,8 @@ void GenalexReader::sample(const std::vector<std::string>& f, const std::string&
 }  // namespace
 
 bool looks_like_genalex(const std::string& first_line) {
-  const std::vector<std::string> f = csv_fields(first_line);
+  const std::vector<std::string> f =
+      csv_fields(first_line, fields::spreadsheet_separator(first_line));
   return f.size() >= 4 && std::all_of(f.begin(), f.end(), whole_number);
 }
 

@@ -76,11 +76,14 @@ class GenepopReader {
   void check_width(std::string_view field, int fieldno);
   void check_surplus(std::string_view rest, int fieldno) const;
   void check_empty_populations() const;
+  [[nodiscard]] HeaderDetails header_details(std::string_view as_read) const {
+    return HeaderDetails{.line = lineno_,
+                         .text = std::string(as_read),
+                         .separator_word = separator_word_,
+                         .separator_line = separator_line_};
+  }
   [[nodiscard]] Error located(ErrorCode code, std::string_view as_read) const {
-    ErrorDetails d;
-    d.text = std::string(as_read);
-    d.line = lineno_;
-    return Error(code, std::move(d));
+    return Error(code, LineDetails{.line = lineno_, .text = std::string(as_read)});
   }
 
   const GenotypeReadSettings& settings_;
@@ -94,28 +97,26 @@ class GenepopReader {
   std::size_t width_ = 0;
   int width_line_ = 0;
   std::vector<std::string> names_;
+  // The first line of names that starts with the separator in another case:
+  // the likely separator when none is found.
+  std::string separator_word_;
+  int separator_line_ = 0;
   LociMask initial_mask_ = 0;
   GenotypeTable table_;
   fields::PopulationList pops_;
 };
 
 GenotypeTable GenepopReader::read(std::istream& in) {
-  std::string line;
-  for (;;) {
-    const fields::LineRead got = fields::read_line(in, line);
-    if (got == fields::LineRead::End) break;
-    ++lineno_;
-    fields::check_line(line, lineno_);
-    fields::drop_carriage_return(line);
-    if (lineno_ == 1) continue;  // the title, whatever it holds
+  fields::for_each_line(in, lineno_, [&](std::string& line) {
+    if (lineno_ == 1) return;  // the title, whatever it holds
     // Empty lines, and lines of blanks alone, separate nothing.
-    if (line.find_first_not_of(" \t\n") == std::string::npos) continue;
+    if (line.find_first_not_of(" \t\n") == std::string::npos) return;
     // Genotypes are separated by blanks only; a tab would make two genotypes
     // look like one wrong-sized field.
     if (line.find('\t') != std::string::npos) throw located(ErrorCode::GenepopTabs, line);
     std::string_view text = line;
     skip_blanks(text);
-    if (text.size() < 2) continue;
+    if (text.size() < 2) return;
     const bool is_sep = is_separator(text, settings_.separator);
     if (!separator_seen_ && !is_sep)
       locus_line(text);
@@ -123,18 +124,18 @@ GenotypeTable GenepopReader::read(std::istream& in) {
       separator();
     else
       sample(text);
-  }
+  });
   // Every line was taken for locus names: the separator is not the one
   // the file uses.
-  if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator);
+  if (!separator_seen_) throw Error(ErrorCode::GenepopNoSeparator, header_details(""));
   name_population();
   check_empty_populations();
-  table_.populations = pops_.finish(table_.size());
+  table_.populations = pops_.finish(table_, settings_);
   return std::move(table_);
 }
 
 void GenepopReader::add_locus(const std::string& name, std::string_view as_read) {
-  if (int(name.size()) > SOL) throw located(ErrorCode::LocusNameTooLong, as_read);
+  if (int(name.size()) > SOL) throw Error(ErrorCode::LocusNameTooLong, header_details(as_read));
   names_.push_back(name);
 }
 
@@ -142,6 +143,11 @@ void GenepopReader::add_locus(const std::string& name, std::string_view as_read)
 // so a line of bare commas adds no locus.
 void GenepopReader::locus_line(std::string_view line) {
   const std::string_view text = without_newline(line);
+  const std::string_view word = text.substr(0, text.find_first_of(" ,\t"));
+  if (separator_line_ == 0 && same_ignoring_case(word, settings_.separator)) {
+    separator_word_ = std::string(word);
+    separator_line_ = lineno_;
+  }
   std::size_t start = 0;
   while (start <= text.size()) {
     const std::size_t comma = std::min(text.find(',', start), text.size());
@@ -176,10 +182,8 @@ void GenepopReader::sample(std::string_view line) {
   const int index = table_.size();
   // Refuse the sample before anything of it is stored.
   if (index >= limit_) {
-    ErrorDetails d;
-    d.text = std::string(line);
-    d.count = index + 1;
-    throw Error(ErrorCode::TooManySamples, std::move(d));
+    throw Error(ErrorCode::TooManySamples,
+                LimitDetails{.count = index + 1, .limit = limit_, .text = std::string(line)});
   }
   const std::size_t comma = fields::char_position(line, ',');
   if (comma == 0) throw located(ErrorCode::NoCommaAfterName, line);
@@ -190,20 +194,12 @@ void GenepopReader::sample(std::string_view line) {
   fields::skip_through(work, ',');
   skip_blanks(work);
   if (only_line_end(work)) {
-    ErrorDetails d;
-    d.sample = name;
-    d.text = std::string(line);
-    d.line = lineno_;
-    throw Error(ErrorCode::NoAllelesAfterName, std::move(d));
+    throw Error(ErrorCode::NoAllelesAfterName,
+                GenotypeDetails{.line = lineno_, .text = std::string(line), .sample = name});
   }
   std::vector<std::int32_t> row(std::size_t(2 * table_.loci()), 0);
   const LociMask mask = genotypes(work, row.data());
-  table_.resize(index + 1);
-  Sample& s = table_.samples[std::size_t(index)];
-  s.name = name;
-  s.loci = mask;
-  s.population = pops_.current();
-  std::copy(row.begin(), row.end(), table_.row(index));
+  table_.add_sample(Sample{name, mask, pops_.current()}, row);
   pops_.add_sample();
 }
 
@@ -225,11 +221,8 @@ LociMask GenepopReader::genotypes(std::string_view work, std::int32_t* row) {
     // Blanks at the end of a line are not a further genotype.
     skip_blanks(work);
     if (only_line_end(work) && k < nloci - 1) {
-      ErrorDetails d;
-      d.limit = nloci;
-      d.count = k + 1;
-      d.line = lineno_;
-      throw Error(ErrorCode::GenotypeCount, std::move(d));
+      throw Error(ErrorCode::GenotypeCount,
+                  GenotypeDetails{.line = lineno_, .found = k + 1, .expected = nloci});
     }
   }
   check_surplus(work, fieldno + 1);
@@ -241,24 +234,20 @@ LociMask GenepopReader::genotypes(std::string_view work, std::int32_t* row) {
 // genotype is all zeros whatever its width.
 void GenepopReader::check_width(std::string_view field, int fieldno) {
   if (field.size() != 4 && field.size() != 6) {
-    ErrorDetails d;
-    d.count = long(field.size());
-    d.line = lineno_;
-    throw Error(ErrorCode::GenotypeWidth, std::move(d));
+    throw Error(ErrorCode::GenotypeWidth,
+                GenotypeDetails{.line = lineno_, .found = long(field.size())});
   }
   if (all_zeros(field)) return;
   if (width_ == 0) {
     width_ = field.size();
     width_line_ = lineno_;
   } else if (field.size() != width_) {
-    ErrorDetails d;
-    d.text = std::string(field);
-    d.count = long(field.size());
-    d.limit = long(width_);
-    d.value = width_line_;
-    d.line = lineno_;
-    d.field = fieldno;
-    throw Error(ErrorCode::GenotypeWidthDiffers, std::move(d));
+    throw Error(ErrorCode::GenotypeWidthDiffers, GenotypeDetails{.line = lineno_,
+                                                                 .field = fieldno,
+                                                                 .text = std::string(field),
+                                                                 .found = long(field.size()),
+                                                                 .expected = long(width_),
+                                                                 .expected_line = width_line_});
   }
 }
 
@@ -266,12 +255,12 @@ void GenepopReader::check_width(std::string_view field, int fieldno) {
 // would otherwise drop a column of every sample without a word.
 void GenepopReader::check_surplus(std::string_view rest, int fieldno) const {
   if (only_line_end(rest)) return;
-  ErrorDetails d;
+  GenotypeDetails d;
   d.text = std::string(fields::first_field(rest));
-  d.limit = table_.loci();
-  d.count = table_.loci();
+  d.expected = table_.loci();
+  d.found = table_.loci();
   for (std::string_view words = rest; !only_line_end(words); skip_blanks(words)) {
-    ++d.count;
+    ++d.found;
     fields::skip_field(words);
   }
   d.line = lineno_;
@@ -281,13 +270,10 @@ void GenepopReader::check_surplus(std::string_view rest, int fieldno) const {
 
 // Every population but the last must hold a sample.
 void GenepopReader::check_empty_populations() const {
-  ErrorDetails d;
-  for (int p = 0; p < pops_.current(); ++p) {
-    if (pops_.count(p) > 0) continue;
-    d.names.push_back(pops_.name(p));
-    d.counts.push_back(pops_.count(p));
-  }
-  if (!d.names.empty()) throw Error(ErrorCode::EmptyPopulations, std::move(d));
+  PopulationDetails d;
+  for (int p = 0; p < pops_.current(); ++p)
+    if (pops_.count(p) == 0) d.empty.push_back(pops_.name(p));
+  if (!d.empty.empty()) throw Error(ErrorCode::EmptyPopulations, std::move(d));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Reader of the spreadsheet layout: a header naming each locus twice (one
 // column per allele), population separator lines and one sample per line,
-// all comma-separated.
+// all comma-separated, or all semicolon-separated as spreadsheets write them
+// where the decimal separator is a comma.
 #include <algorithm>
 #include <array>
 
@@ -50,6 +51,7 @@ class OwnReader {
   const int limit_;
   int lineno_ = 0;
   bool header_read_ = false;
+  bool semicolons_ = false;
   bool separator_seen_ = false;
   LociMask initial_mask_ = 0;
   GenotypeTable table_;
@@ -57,23 +59,20 @@ class OwnReader {
 };
 
 GenotypeTable OwnReader::read(std::istream& in) {
-  std::string line;
-  for (;;) {
-    const fields::LineRead got = fields::read_line(in, line);
-    if (got == fields::LineRead::End) break;
-    ++lineno_;
-    fields::check_line(line, lineno_);
-    fields::drop_carriage_return(line);
+  fields::for_each_line(in, lineno_, [&](std::string& line) {
     // Empty lines, and lines of blanks alone, separate nothing.
     const std::size_t start = line.find_first_not_of(' ');
-    if (start == std::string::npos || line.size() - start < 2) continue;
+    if (start == std::string::npos || line.size() - start < 2) return;
 
+    // The header line tells the separator of the file.
+    if (!header_read_) semicolons_ = fields::spreadsheet_separator(line) == ';';
     std::string blanked = line;
+    if (semicolons_) std::replace(blanked.begin(), blanked.end(), ';', ',');
     fields::commas_to_blanks(blanked);
     std::string_view work = blanked;
     if (!header_read_) {
       header(work, line);
-      continue;
+      return;
     }
     skip_blanks(work);
     const std::string name(first_field(work));
@@ -81,8 +80,8 @@ GenotypeTable OwnReader::read(std::istream& in) {
       separator(work);
     else
       sample(work, name, line);
-  }
-  table_.populations = pops_.finish(table_.size());
+  });
+  table_.populations = pops_.finish(table_, settings_);
   return std::move(table_);
 }
 
@@ -92,11 +91,7 @@ void OwnReader::header(std::string_view work, const std::string& as_read) {
   next_field(work);
   // The details copy the whole line: made only for a refusal.
   const auto at_line = [&](std::string name) {
-    ErrorDetails d;
-    d.text = as_read;
-    d.line = lineno_;
-    d.name = std::move(name);
-    return d;
+    return HeaderDetails{.line = lineno_, .text = as_read, .first = std::move(name)};
   };
   while (work.size() > 1) {
     const std::string a(first_field(work));
@@ -106,11 +101,8 @@ void OwnReader::header(std::string_view work, const std::string& as_read) {
     if (work.size() <= 1) throw Error(ErrorCode::SecondLocusNameMissing, at_line(a));
     const std::string b(first_field(work));
     if (b != a) {
-      ErrorDetails differ;
-      differ.name = a;
-      differ.other = b;
-      differ.count = long(names.size());
-      throw Error(ErrorCode::LocusNamesDiffer, std::move(differ));
+      throw Error(ErrorCode::LocusNamesDiffer,
+                  HeaderDetails{.first = a, .second = b, .locus = int(names.size())});
     }
     next_field(work);
   }
@@ -135,39 +127,29 @@ void OwnReader::separator(std::string_view work) {
 
 void OwnReader::sample(std::string_view work, const std::string& name, const std::string& as_read) {
   if (!separator_seen_) {
-    ErrorDetails d;
-    d.count = pops_.current();
-    d.name = settings_.separator;
-    throw Error(ErrorCode::SeparatorMissing, std::move(d));
+    throw Error(ErrorCode::SeparatorMissing, PopulationDetails{.population = pops_.current()});
   }
   const int index = table_.size();
   // Refuse the sample before anything of it is stored.
   if (index >= limit_) {
-    ErrorDetails d;
-    d.text = as_read;
-    d.count = index + 1;
-    throw Error(ErrorCode::TooManySamples, std::move(d));
+    throw Error(ErrorCode::TooManySamples,
+                LimitDetails{.count = index + 1, .limit = limit_, .text = as_read});
   }
   // The pair messages show this reckoning of the line number, which ignores
   // empty lines and dropped populations.
   const SampleLine got =
       allele_pairs(work, SampleLine{name, as_read, index + pops_.current() + 2, {}});
   if (got.pairs != table_.loci()) {
-    ErrorDetails d;
+    GenotypeDetails d;
     d.sample = name;
     d.locus = locus_name(got.pairs);
     d.text = as_read;
-    d.count = got.pairs;
-    d.limit = table_.loci();
+    d.found = got.pairs;
+    d.expected = table_.loci();
     d.line = got.shown_line;
     throw Error(ErrorCode::AllelePairCount, std::move(d));
   }
-  table_.resize(index + 1);
-  Sample& s = table_.samples[std::size_t(index)];
-  s.name = name;
-  s.loci = got.mask;
-  s.population = pops_.current();
-  std::copy(got.alleles.begin(), got.alleles.end(), table_.row(index));
+  table_.add_sample(Sample{name, got.mask, pops_.current()}, got.alleles);
   pops_.add_sample();
 }
 
@@ -184,18 +166,15 @@ OwnReader::SampleLine OwnReader::allele_pairs(std::string_view work, SampleLine 
     got.alleles[at] = fields::parse_int(a, lineno_, ++fieldno);
     next_field(work);
     if (work.size() <= 1) {
-      ErrorDetails d;
-      d.name = std::string(a);
-      d.text = got.as_read;
-      d.line = lineno_;
-      throw Error(ErrorCode::SecondAlleleMissing, std::move(d));
+      throw Error(ErrorCode::SecondAlleleMissing,
+                  GenotypeDetails{.line = lineno_, .text = got.as_read, .allele = std::string(a)});
     }
     const std::string_view b = first_field(work);
     got.alleles[at + 1] = fields::parse_int(b, lineno_, ++fieldno);
     next_field(work);
     if ((a == "0" || b == "0") && a != b) {
-      ErrorDetails d;
-      d.name = std::string(a == "0" ? b : a);
+      GenotypeDetails d;
+      d.allele = std::string(a == "0" ? b : a);
       d.sample = got.name;
       d.locus = locus_name(k);
       d.text = got.as_read;

@@ -27,13 +27,11 @@ void check_widths(const GenotypeTable& table) {
   for (int i = 0; i < table.size(); ++i) {
     const std::int32_t* row = table.row(i);
     for (int k = 0; k < table.loci(); ++k) {
-      if (!has_locus(table.samples[std::size_t(i)].loci, k)) continue;
+      if (!has_locus(table.sample(i).loci, k)) continue;
       for (int slot = 0; slot < 2; ++slot) {
         if (row[2 * k + slot] <= 999) continue;
-        ErrorDetails d;
-        d.value = row[2 * k + slot];
-        d.count = k + 1;
-        throw Error(ErrorCode::AlleleTooWide, std::move(d));
+        throw Error(ErrorCode::AlleleTooWide,
+                    AlleleDetails{.allele = row[2 * k + slot], .locus = k});
       }
     }
   }
@@ -55,9 +53,8 @@ void write_genepop(std::ostream& out, const GenotypeTable& table, const std::str
   const int nloci = table.loci();
   out << kTitle << locus_list(nloci) << '\n';
   for (int i = 0; i < table.size(); ++i) {
-    const Sample& s = table.samples[std::size_t(i)];
-    if (i == 0 || s.population != table.samples[std::size_t(i - 1)].population)
-      out << separator << '\n';
+    const Sample& s = table.sample(i);
+    if (i == 0 || s.population != table.sample(i - 1).population) out << separator << '\n';
     std::string line = format("Rec%-5d,", i + 1);
     const std::int32_t* row = table.row(i);
     for (int k = 0; k < nloci; ++k)
@@ -98,8 +95,7 @@ void write_composite_file(std::ostream& out, const GenotypeTable& table, const C
   for (int s : clusters.samples) clustered[std::size_t(s)] = true;
   for (int s = 0; s < table.size(); ++s) {
     if (clustered[std::size_t(s)]) continue;
-    out << format("%-15s,", table.samples[std::size_t(s)].name.c_str())
-        << genotype_line(table.row(s), nloci);
+    out << format("%-15s,", table.sample(s).name.c_str()) << genotype_line(table.row(s), nloci);
   }
   out.flush();
 }

@@ -78,6 +78,29 @@ void Console::out_then_log(const std::string& text) {
   log(text);
 }
 
+void Console::err_copy(const std::string& text) {
+  if (copy_problems_) err(text);
+}
+
+void Console::out_and_err(const std::string& text) {
+  out(text);
+  err_copy(text);
+}
+
+void Console::log_out_and_err(const std::string& text) {
+  log_then_out(text);
+  err_copy(text);
+}
+
+std::string rebuild_hint(const char* limit, long long in_force, long long needed) {
+  const std::string value =
+      needed > in_force ? format("%lld", needed) : format("N (N above %lld)", in_force);
+  return format(
+      "Hint: the limit is set when tarvo is built: configure the build with "
+      "cmake -DTARVO_%s=%s and build again.\n",
+      limit, value.c_str());
+}
+
 std::string shown_name(std::string_view name) {
   if (name.size() <= SHOWN_NAME) return std::string(name);
   constexpr std::string_view MORE = "...";
@@ -85,10 +108,6 @@ std::string shown_name(std::string_view name) {
   // Not inside a UTF-8 sequence: back to the byte that starts it.
   while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
   return std::string(name.substr(0, cut)) + std::string(MORE);
-}
-
-int shown_level(int index, int sets) {
-  return sets == MAX_SETS ? index : index + 1;
 }
 
 void write_header(std::ostream& out, const Header& header, const std::string& file_name) {

@@ -129,6 +129,7 @@ void Plot::axes() {
 
 struct Point {
   double v = 0, r = 0, se = NAN;
+  int z = 0;
 };
 
 struct Series {
@@ -141,10 +142,10 @@ Series series(const LevelsInput& in) {
     const std::size_t at = std::size_t(k);
     const double v = in.calibration->false_positives[at];
     if (!(v > 0)) continue;  // no place on a log axis
-    s.reference.push_back({v, (*in.levels)[at].recaptures});
+    s.reference.push_back({v, (*in.levels)[at].recaptures, NAN, k});
     if (in.search != nullptr && in.search->tried(k))
       s.simulated.push_back(
-          {v, in.search->mean_recaptures()[at], in.search->standard_errors()[at]});
+          {v, in.search->mean_recaptures()[at], in.search->standard_errors()[at], k});
   }
   return s;
 }
@@ -175,7 +176,7 @@ LogAxis decades(const Series& s) {
   return LogAxis{lo - margin, hi + margin};
 }
 
-void reference_series(Plot& plot, const std::vector<Point>& points) {
+void reference_series(Plot& plot, const std::vector<Point>& points, int sets) {
   std::string path;
   for (const Point& p : points)
     path += format("%s%.1f,%.1f", path.empty() ? "" : " ", plot.px(p.v), plot.py(p.r));
@@ -183,25 +184,57 @@ void reference_series(Plot& plot, const std::vector<Point>& points) {
   plot.out() << "<polyline fill=\"none\" stroke=\"" << REFERENCE_COLOUR
              << "\" stroke-width=\"1.5\" points=\"" << path << "\"/>\n";
   for (const Point& p : points)
-    plot.out() << format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"%s\"/>\n", plot.px(p.v),
-                         plot.py(p.r), REFERENCE_COLOUR);
+    plot.out() << format(
+        "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"%s\"><title>z = %d, V = %g: R_hat "
+        "%.2f</title></circle>\n",
+        plot.px(p.v), plot.py(p.r), REFERENCE_COLOUR, shown_level(p.z, sets), p.v, p.r);
   plot.out() << "</g>\n";
 }
 
-void simulated_series(Plot& plot, const std::vector<Point>& points) {
+// The s.e. beside a point, unless an earlier label stands there; every
+// point tells its numbers on hover.
+struct Labels {
+  std::vector<std::pair<double, double>> placed;
+  [[nodiscard]] bool free(double x, double y) const {
+    for (const auto& [px, py] : placed)
+      if (std::abs(px - x) < 56 && std::abs(py - y) < 15) return false;
+    return true;
+  }
+};
+
+// The square is hollow and drawn under its bar, so that a standard error of
+// a pixel or two still shows.
+void simulated_series(Plot& plot, const std::vector<Point>& points, int sets) {
   const std::string stroke = format("stroke=\"%s\" stroke-width=\"1.5\"", SIMULATED_COLOUR);
+  const std::string bar = format("stroke=\"%s\" stroke-width=\"2\"", SIMULATED_COLOUR);
+  Labels labels;
   plot.out() << "<g id=\"simulated\">\n";
   for (const Point& p : points) {
     const double x = plot.px(p.v), y = plot.py(p.r);
+    plot.out() << "<g>"
+               << format("<title>z = %d, V = %g: simulated R_hat %.2f, s.e. %.2f</title>",
+                         shown_level(p.z, sets), p.v, p.r, p.se)
+               << "\n";
+    plot.out() << format(
+        "<rect x=\"%.1f\" y=\"%.1f\" width=\"9\" height=\"9\" fill=\"white\" "
+        "fill-opacity=\"0.6\" %s/>\n",
+        x - 4.5, y - 4.5, stroke.c_str());
     if (!std::isnan(p.se)) {
       const double top = plot.py(p.r + p.se), bottom = plot.py(p.r - p.se);
-      plot.line(x, top, x, bottom, stroke.c_str());
-      plot.line(x - 6, top, x + 6, top, stroke.c_str());
-      plot.line(x - 6, bottom, x + 6, bottom, stroke.c_str());
+      plot.line(x, top, x, bottom, bar.c_str());
+      plot.line(x - 6, top, x + 6, top, bar.c_str());
+      plot.line(x - 6, bottom, x + 6, bottom, bar.c_str());
+      const double ly = std::min(top, y - 4.5) - 5;
+      if (labels.free(x, ly)) {
+        labels.placed.emplace_back(x, ly);
+        plot.text(x + 8, ly, format("\xc2\xb1%.2f", p.se),
+                  format("class=\"se\" font-size=\"11\" fill=\"%s\" stroke=\"white\" "
+                         "stroke-width=\"3\" paint-order=\"stroke\"",
+                         SIMULATED_COLOUR)
+                      .c_str());
+      }
     }
-    plot.out() << format(
-        "<rect x=\"%.1f\" y=\"%.1f\" width=\"9\" height=\"9\" fill=\"white\" %s/>\n", x - 4.5,
-        y - 4.5, stroke.c_str());
+    plot.out() << "</g>\n";
   }
   plot.out() << "</g>\n";
 }
@@ -215,9 +248,12 @@ void chosen_marker(Plot& plot, const LevelsInput& in) {
       format("stroke=\"%s\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"", CHOSEN_COLOUR);
   plot.out() << "<g id=\"chosen\">\n";
   plot.line(x, TOP, x, TOP + PLOT_H, stroke.c_str());
-  const std::string label =
+  std::string label =
       format("z = %d, V = %g, R_hat = %.2f", shown_level(in.chosen, in.calibration->sets), v,
              (*in.levels)[at].recaptures);
+  if (in.search != nullptr && in.search->tried(in.chosen))
+    label += format(", simulated %.2f \xc2\xb1 %.2f s.e.", in.search->mean_recaptures()[at],
+                    in.search->standard_errors()[at]);
   // The label stays inside the plot on whichever side has room.
   const bool left_side = x > LEFT + PLOT_W / 2;
   plot.text(
@@ -266,8 +302,8 @@ void levels_plot(std::ostream& out, const LevelsInput& input) {
     plot.text(WIDTH / 2, 52, input.subtitle, "text-anchor=\"middle\" fill=\"#555555\"");
   plot.axes();
   chosen_marker(plot, input);
-  reference_series(plot, s.reference);
-  simulated_series(plot, s.simulated);
+  reference_series(plot, s.reference, input.calibration->sets);
+  simulated_series(plot, s.simulated, input.calibration->sets);
   legend(plot);
   out << "</svg>\n";
 }

@@ -31,9 +31,8 @@ void simulated_relationships(std::ostream& out, const GenotypeTable& table, int 
   rule(out, RELATION_RULE);
   for (int t = 0; t < recaptures; ++t) {
     const int copy = n - recaptures + t;
-    out << format("          %-20s   %-20s\n",
-                  shown_name(table.samples[std::size_t(copy)].name).c_str(),
-                  shown_name(table.samples[std::size_t(t)].name).c_str());
+    out << format("          %-20s   %-20s\n", shown_name(table.sample(copy).name).c_str(),
+                  shown_name(table.sample(t).name).c_str());
   }
   out << "          ";
   rule(out, RELATION_RULE);
@@ -77,12 +76,11 @@ void pair_row(std::ostream& out, const PairReportInput& input, int rank, const M
   const int later_population = pair.later_population + 1;
   const int earlier_population = pair.earlier_population + 1;
   if (input.by_name)
-    out << format(
-        "%3d %*s %c %-*s%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n", rank,
-        NAME_COLUMN + extra, shown_name(table.samples[std::size_t(pair.later)].name).c_str(), sep,
-        NAME_COLUMN + extra, shown_name(table.samples[std::size_t(pair.earlier)].name).c_str(),
-        flag, later_population, earlier_population, a.alleles, a.mismatches, a.dropouts, pair.llr,
-        false_positives);
+    out << format("%3d %*s %c %-*s%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
+                  rank, NAME_COLUMN + extra, shown_name(table.sample(pair.later).name).c_str(), sep,
+                  NAME_COLUMN + extra, shown_name(table.sample(pair.earlier).name).c_str(), flag,
+                  later_population, earlier_population, a.alleles, a.mismatches, a.dropouts,
+                  pair.llr, false_positives);
   else
     out << format("%3d %10d %c %-10d%c %4d %4d        %3d    %3d   %3d       %8.2f    %10.3f \n",
                   rank, pair.later + 1, sep, pair.earlier + 1, flag, later_population,
@@ -95,16 +93,16 @@ void pair_row(std::ostream& out, const PairReportInput& input, int rank, const M
 char pair_flag(const PairReportInput& input, const MatchPair& pair) {
   if (input.real_data) return ' ';
   const GenotypeTable& table = *input.reference;
-  const bool recapture = leading_number(table.samples[std::size_t(pair.later)].name) ==
-                         leading_number(table.samples[std::size_t(pair.earlier)].name) +
-                             table.size() - input.recaptures_simulated;
+  const bool recapture =
+      leading_number(table.sample(pair.later).name) ==
+      leading_number(table.sample(pair.earlier).name) + table.size() - input.recaptures_simulated;
   return recapture ? ' ' : 'e';
 }
 
 void pair_list(std::ostream& out, const PairReportInput& input) {
   const double V = input.calibration->false_positives[std::size_t(input.level)];
   const int extra = input.by_name
-                        ? column_growth(input.reference->samples, NAME_COLUMN,
+                        ? column_growth(input.reference->samples(), NAME_COLUMN,
                                         [](const Sample& s) { return std::string_view(s.name); })
                         : 0;
   list_head(out, input, V, extra);
@@ -152,7 +150,7 @@ void cluster_listing(std::ostream& out, const Clusters& clusters, const Genotype
   for (const std::vector<int>& group : clusters.groups) {
     ++number;
     for (std::size_t k = 0; k < group.size(); ++k) {
-      const std::string name = shown_name(reference.samples[std::size_t(group[k])].name);
+      const std::string name = shown_name(reference.sample(group[k]).name);
       if (k == 0)
         out << format("\nGP%-4d  %s ", number, name.c_str());
       else

@@ -17,6 +17,7 @@
 #include "tarvo/frequencies.h"
 #include "tarvo/genotypes.h"
 #include "tarvo/patterns.h"
+#include "tarvo/review.h"
 #include "tarvo/scan.h"
 #include "tarvo/standard_errors.h"
 
@@ -35,6 +36,8 @@ class Console {
  public:
   Console(std::ostream* out, std::ostream* err) : out_(out), err_(err) {}
   void attach_log(std::ostream* log) { log_ = log; }
+  // Standard output through another stream (a filter in front of it).
+  void redirect_out(std::ostream* out) { out_ = out; }
   [[nodiscard]] std::ostream* log_stream() const { return log_; }
   [[nodiscard]] std::ostream* out_stream() const { return out_; }
   void out(const std::string& text);
@@ -43,16 +46,26 @@ class Console {
   void log_then_out(const std::string& text);  // the log first, then standard output
   void out_then_log(const std::string& text);  // standard output first, then the log
   [[nodiscard]] int out_error() const { return out_error_; }
+  // Errors and warnings written to standard output or the log are copied to
+  // standard error, where pipelines look; not when both streams are one
+  // file (a terminal, 2>&1), where the copy would only repeat them.
+  void copy_problems(bool on) { copy_problems_ = on; }
+  void err_copy(const std::string& text);         // standard error, when copies are made
+  void out_and_err(const std::string& text);      // standard output, then its copy
+  void log_out_and_err(const std::string& text);  // the log, standard output, the copy
 
  private:
   std::ostream* out_;
   int out_error_ = 0;
   std::ostream* err_;
   std::ostream* log_ = nullptr;
+  bool copy_problems_ = true;
 };
 
-// The level as numbered for the user: from 1, or from 0 with 1000 sets.
-[[nodiscard]] int shown_level(int index, int sets);
+// The line added after a message on a capacity of the build: the CMake
+// option that raises it (TARVO_ is prefixed to the name) and the value in
+// force, or the value needed when it is known.
+[[nodiscard]] std::string rebuild_hint(const char* limit, long long in_force, long long needed = 0);
 
 // What every report file starts with.
 struct Header {
@@ -173,14 +186,34 @@ void cluster_listing(std::ostream& out, const Clusters& clusters, const Genotype
 [[nodiscard]] std::string tsv_number(double x);
 [[nodiscard]] std::string tsv_field(const std::string& text);
 
+// The review flags of a pair as names separated by ';', empty when none.
+[[nodiscard]] std::string flag_names(unsigned flags);
+
 // Every stored pair, highest LLR first; the first `accepted` are the matches
-// of the level.
+// of the level, with the review of each.
 void pairs_table(std::ostream& out, const GenotypeTable& reference,
-                 const std::vector<MatchPair>& pairs, const Calibration& calibration, int accepted);
-// One row per sample; the samples of one cluster share their individual
-// (clusters first, numbered as listed in the pairwise report, then every
-// other sample in file order).
-void individuals_table(std::ostream& out, const GenotypeTable& reference, const Clusters& clusters);
+                 const std::vector<MatchPair>& pairs, const Calibration& calibration,
+                 const Review& review, int accepted);
+// One row per sample; the samples of one individual share its number
+// (groups first, numbered as listed in the pairwise report, then every other
+// sample in file order).
+void individuals_table(std::ostream& out, const GenotypeTable& reference, const Review& review);
+// One row per individual: its samples, how its accepted pairs join them, the
+// weakest of them and the reasons to look at it again.
+void groups_table(std::ostream& out, const GenotypeTable& reference, const Review& review);
+// The key figures of the run at its level, one header line and one row.
+struct SummaryInput {
+  const Review* review = nullptr;
+  const Calibration* calibration = nullptr;
+  const LevelEstimate* estimate = nullptr;  // of the chosen level
+  int level = 0;                            // index
+  int populations = 0;
+  int accepted = 0;
+  double se = -1;  // of R_hat; negative when not simulated
+  std::uint32_t seed = 0;
+  double error = 0;
+};
+void summary_table(std::ostream& out, const SummaryInput& input);
 
 // The levels: Table 1 with the simulated R_hat and s.e. of every level the
 // search tried.

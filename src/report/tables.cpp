@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "report/report.h"
+#include "report/tsv_row.h"
 
 namespace tarvo::report {
 
@@ -11,34 +12,6 @@ namespace {
 
 // false_positives_above() of a score below every pooled one.
 constexpr double BELOW_EVERY_SCORE = 999998;
-
-// Writes the fields of one row, tab-separated, ended by a newline.
-class Row {
- public:
-  explicit Row(std::ostream& out) : out_(out) {}
-  Row(const Row&) = delete;
-  Row& operator=(const Row&) = delete;
-  ~Row() { out_ << '\n'; }
-  Row& text(const std::string& s) { return field(tsv_field(s)); }
-  Row& real(double x) { return field(tsv_number(x)); }
-  Row& whole(long long n) { return field(std::to_string(n)); }
-  Row& na() { return field("NA"); }
-
- private:
-  Row& field(const std::string& s) {
-    if (!first_) out_ << '\t';
-    first_ = false;
-    out_ << s;
-    return *this;
-  }
-  std::ostream& out_;
-  bool first_ = true;
-};
-
-void header(std::ostream& out, std::initializer_list<const char*> names) {
-  Row row(out);
-  for (const char* name : names) row.text(name);
-}
 
 const std::string& population_name(const GenotypeTable& table, int p) {
   static const std::string none;
@@ -66,12 +39,43 @@ std::string tsv_field(const std::string& text) {
   return quoted + '"';
 }
 
+std::string flag_names(unsigned flags) {
+  static constexpr const char* NAMES[] = {"excess_mismatches", "full_siblings", "parent_offspring",
+                                          "chain", "few_loci"};
+  static_assert(std::size(NAMES) == std::size(PAIR_FLAGS));
+  std::string text;
+  for (std::size_t f = 0; f < std::size(PAIR_FLAGS); ++f)
+    if (flags & PAIR_FLAGS[f]) {
+      if (!text.empty()) text += ';';
+      text += NAMES[f];
+    }
+  return text;
+}
+
 void pairs_table(std::ostream& out, const GenotypeTable& reference,
                  const std::vector<MatchPair>& pairs, const Calibration& calibration,
-                 int accepted) {
-  header(out, {"rank", "sample_1", "sample_2", "population_1", "population_2", "population_name_1",
-               "population_name_2", "loci_compared", "loci_mismatching", "alleles_compared",
-               "alleles_mismatching", "dropouts", "llr", "false_positives", "accepted"});
+                 const Review& review, int accepted) {
+  header(out, {"rank",
+               "sample_1",
+               "sample_2",
+               "sample_number_1",
+               "sample_number_2",
+               "population_1",
+               "population_2",
+               "population_name_1",
+               "population_name_2",
+               "loci_compared",
+               "loci_mismatching",
+               "alleles_compared",
+               "alleles_mismatching",
+               "dropouts",
+               "llr",
+               "false_positives",
+               "accepted",
+               "mismatch_probability",
+               "llr_vs_full_siblings",
+               "llr_vs_parent_offspring",
+               "flags"});
   for (std::size_t r = 0; r < pairs.size(); ++r) {
     const MatchPair& pair = pairs[r];
     const LocusComparison loci = compare_loci(reference, pair.later, pair.earlier);
@@ -79,8 +83,10 @@ void pairs_table(std::ostream& out, const GenotypeTable& reference,
     const double alpha = calibration.false_positives_above(pair.llr);
     Row row(out);
     row.whole(long(r) + 1)
-        .text(reference.samples[std::size_t(pair.later)].name)
-        .text(reference.samples[std::size_t(pair.earlier)].name)
+        .text(reference.sample(pair.later).name)
+        .text(reference.sample(pair.earlier).name)
+        .whole(pair.later + 1)
+        .whole(pair.earlier + 1)
         .whole(pair.later_population + 1)
         .whole(pair.earlier_population + 1)
         .text(population_name(reference, pair.later_population))
@@ -97,31 +103,31 @@ void pairs_table(std::ostream& out, const GenotypeTable& reference,
     else
       row.real(alpha);
     row.whole(long(r) < accepted ? 1 : 0);
+    if (r < review.pairs.size()) {
+      const PairReview& p = review.pairs[r];
+      row.real(p.mismatch_tail)
+          .real(p.llr_vs_full_siblings)
+          .real(p.llr_vs_parent_offspring)
+          .text(flag_names(p.flags));
+    } else {
+      row.na().na().na().text("");
+    }
   }
 }
 
-void individuals_table(std::ostream& out, const GenotypeTable& reference,
-                       const Clusters& clusters) {
+void individuals_table(std::ostream& out, const GenotypeTable& reference, const Review& review) {
   header(out, {"sample_number", "sample", "population", "population_name", "individual",
                "samples_in_individual"});
-  const std::size_t n = std::size_t(reference.size());
-  std::vector<int> individual(n, 0), members(n, 1);
-  for (int g = 0; g < clusters.count(); ++g)
-    for (const int s : clusters.groups[std::size_t(g)]) {
-      individual[std::size_t(s)] = g + 1;
-      members[std::size_t(s)] = static_cast<int>(clusters.groups[std::size_t(g)].size());
-    }
-  int next = clusters.count();
-  for (std::size_t s = 0; s < n; ++s) {
-    if (individual[s] == 0) individual[s] = ++next;
-    const Sample& sample = reference.samples[s];
+  for (int s = 0; s < reference.size(); ++s) {
+    const Sample& sample = reference.sample(s);
+    const int individual = review.individual_of[std::size_t(s)];
     Row(out)
-        .whole(long(s) + 1)
+        .whole(s + 1)
         .text(sample.name)
         .whole(sample.population + 1)
         .text(population_name(reference, sample.population))
-        .whole(individual[s])
-        .whole(members[s]);
+        .whole(individual + 1)
+        .whole(static_cast<long long>(review.individuals[std::size_t(individual)].samples.size()));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace tarvo::cli {
@@ -27,11 +28,42 @@ TEST(SelectModel, EveryModelFromItsOptions) {
   EXPECT_EQ(number(model_of({"-1", "a", "-2", "f", "-M", "60", "-p"})), 10);
 }
 
+// Each trait of a model is the option that selects it.
+TEST(SelectModel, TraitsFollowTheOptionsThatSelect) {
+  const std::vector<std::vector<std::string>> lines = {{"-1", "a"},
+                                                       {"-1", "a", "-2", "f"},
+                                                       {"-1", "a", "-M", "60", "-Y", "0.8"},
+                                                       {"-2", "f", "-M", "60", "-Y", "0.8"},
+                                                       {"-1", "a", "-2", "f", "-M", "60", "-p"},
+                                                       {"-1", "a", "-M", "60", "-p"}};
+  for (const std::vector<std::string>& line : lines) {
+    const auto has = [&](const char* letter) {
+      return std::find(line.begin(), line.end(), letter) != line.end();
+    };
+    const ModelTraits& t = traits(model_of(line));
+    EXPECT_EQ(t.real_data, !has("-M")) << line.size();
+    EXPECT_EQ(t.creates_only, has("-p")) << line.size();
+    EXPECT_EQ(t.frequency_file, has("-2")) << line.size();
+    EXPECT_EQ(t.drawn_masks, has("-Y")) << line.size();
+  }
+}
+
 TEST(SelectModel, RefusedAndMissingOptions) {
   EXPECT_EQ(model_of({}), Model::None);
   EXPECT_EQ(model_of({"-1", "a", "-R", "3"}), Model::None);
   EXPECT_EQ(model_of({"-2", "f", "-M", "60"}), Model::None);       // model 4 needs -Y
   EXPECT_EQ(model_of({"-1", "a", "-p", "-c", "3"}), Model::None);  // create-only needs -M, no -c
+}
+
+TEST(SelectModel, RefusalsInTheirOrderNameTheModel) {
+  std::ostringstream out, err;
+  report::Console console(&out, &err);
+  const std::vector<std::string> args = {"tarvo", "-R", "2", "-Y", "0.8", "-E", "0.1", "-1", "a"};
+  EXPECT_EQ(select_model(parse_options(args, "tarvo", console), console), Model::None);
+  EXPECT_EQ(out.str(),
+            "\n\nLooks a bit like Model No: 1 but with incompatible option -E\n"
+            "\n\nLooks a bit like Model No: 1 but with incompatible option -Y\n"
+            "\n\nLooks a bit like Model No: 1 but with incompatible option -R\n");
 }
 
 TEST(CheckValues, RangesAndTheQuietDefaultOfRuns) {

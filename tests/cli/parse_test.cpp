@@ -16,6 +16,24 @@ struct Parsed {
   }
 };
 
+// Each entry holds its value where its kind says, and a letter has one entry.
+TEST(OptionTable, EveryEntryIsComplete) {
+  std::string letters;
+  for (const OptionEntry& entry : OPTION_TABLE) {
+    EXPECT_EQ(letters.find(entry.letter), std::string::npos) << entry.letter;
+    letters += entry.letter;
+    const bool numeric = entry.kind == OptionKind::Integer || entry.kind == OptionKind::Decimal ||
+                         entry.kind == OptionKind::Level;
+    EXPECT_EQ(entry.number != nullptr, numeric) << entry.letter;
+    EXPECT_EQ(entry.text != nullptr, entry.kind == OptionKind::Text) << entry.letter;
+    EXPECT_EQ(entry.flag != nullptr, entry.kind == OptionKind::Flag) << entry.letter;
+    EXPECT_EQ(entry.kind == OptionKind::Decimal, entry.scale > 1) << entry.letter;
+    EXPECT_TRUE(entry.range == RangeText::None || entry.number != nullptr) << entry.letter;
+    EXPECT_EQ(find_option(entry.letter), &entry);
+  }
+  EXPECT_EQ(find_option('i'), nullptr);
+}
+
 TEST(ParseOptions, ClusteredLettersTakeTheNextWord) {
   Parsed p;
   const Options o = p.parse({"-jz", "3", "-1", "a.gen"});
@@ -81,9 +99,21 @@ TEST(ParseOptions, SeedsCoverTheUnsigned32BitRangeOnly) {
   EXPECT_THROW((void)p.parse({"-r", "99999999999999999999"}), Exit);
 }
 
+TEST(ParseOptions, QuietLongAndShortAndClustered) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-1", "a", "-q"}, {"-1", "a", "--quiet"}, {"-jq", "-1", "a"}}) {
+    Parsed p;
+    EXPECT_TRUE(p.parse(args).quiet);
+  }
+  Parsed p;
+  EXPECT_FALSE(p.parse({"-1", "a"}).quiet);
+  // After "--" the long name is a stray word, as any other.
+  EXPECT_THROW((void)p.parse({"-1", "a", "--", "--quiet"}), Exit);
+}
+
 TEST(ParseOptions, GrammarFailuresExitWithUsage) {
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-q"}, {"-1", "a", "-1", "b"}, {"-e", "1x"}, {"-1"}, {"stray"}}) {
+       {std::vector<std::string>{"-x"}, {"-1", "a", "-1", "b"}, {"-e", "1x"}, {"-1"}, {"stray"}}) {
     Parsed p;
     EXPECT_THROW((void)p.parse(args), Exit);
     EXPECT_NE(p.out.str().find("Permitted options"), std::string::npos);

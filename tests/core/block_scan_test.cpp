@@ -139,7 +139,7 @@ Panel panel(int nloci, int n, std::uint32_t seed) {
   for (int s = 0; s < n; ++s) {
     for (int c = 0; c < 2 * nloci; ++c) p.table.row(s)[c] = 10 * (1 + int(3 * draw.uniform()));
     for (int k = 0; k < nloci; ++k)
-      if (s % 3 == 0 || draw.uniform() < 0.6) p.table.samples[std::size_t(s)].loci.set(k);
+      if (s % 3 == 0 || draw.uniform() < 0.6) p.table.sample(s).loci.set(k);
   }
   return p;
 }
@@ -163,14 +163,20 @@ void expect_same_scan(const tarvo::PairScan& got, const tarvo::PairScan& want) {
 
 // Samples with some loci beside samples with all, on a panel of one mask
 // word and on one of two; thresholds among the self-comparison scores so
-// that the errors move them across levels.
+// that the errors move them across levels. Parts on several threads merge
+// into the same scan, with the PAIRS cap reached in a middle part.
 TEST(BlockScan, ScansAsDrawingOneByOneDoes) {
-  for (const int nloci : {4, 70}) {
-    const Panel p = panel(nloci, nloci == 4 ? 150 : 40, 5);
+  bool capped = false;
+  struct Case {
+    int nloci, samples;
+    double top, step;  // thresholds from top down by step
+  };
+  // The last: low thresholds that every pair passes, past the PAIRS cap.
+  for (const Case c : {Case{4, 150, 6.0, 0.24}, Case{70, 40, 90.0, 3.6}, Case{3, 160, 2.0, 0.5}}) {
+    const Panel p = panel(c.nloci, c.samples, 5);
     const PairScorer scorer(p.table, p.freqs, 0.01);
     tarvo::ScanSettings s;
-    const double top = nloci == 4 ? 6.0 : 90.0;
-    for (int k = 0; k < tarvo::LEVELS; ++k) s.thresholds[std::size_t(k)] = top - top / 25 * k;
+    for (int k = 0; k < tarvo::LEVELS; ++k) s.thresholds[std::size_t(k)] = c.top - c.step * k;
     s.false_positives.fill(0.5);
     s.count_mismatches = true;
     for (const double rate : {0.0, 0.01, 0.3, 1.0}) {
@@ -179,17 +185,22 @@ TEST(BlockScan, ScansAsDrawingOneByOneDoes) {
       tarvo::Rng one(9);
       one.discard(100);
       const tarvo::PairScan want = tarvo::detail::scan_pairs_one_by_one(scorer, s, one);
-      for (const int threads : {1, 2, 3}) {
+      capped = capped || want.matches_beyond_kept > 0;
+      for (const int threads : {1, 2, 3, 8}) {
         s.threads = threads;
-        tarvo::Rng rng(9);
-        rng.discard(100);
-        const tarvo::PairScan got = tarvo::detail::scan_pairs_in_blocks(scorer, s, rng, 1);
-        expect_same_scan(got, want);
-        EXPECT_EQ(rng.calls(), one.calls()) << rate;
-        EXPECT_EQ(rng.next_u32(), tarvo::Rng(one).next_u32()) << rate;
+        for (const int chunk_states : {1, 16}) {
+          tarvo::Rng rng(9);
+          rng.discard(100);
+          const tarvo::PairScan got =
+              tarvo::detail::scan_pairs_in_blocks(scorer, s, rng, chunk_states);
+          expect_same_scan(got, want);
+          EXPECT_EQ(rng.calls(), one.calls()) << rate;
+          EXPECT_EQ(rng.next_u32(), tarvo::Rng(one).next_u32()) << rate;
+        }
       }
     }
   }
+  EXPECT_TRUE(capped);
 }
 
 // The effective size of a cell as the self-comparisons drawn one by one
@@ -197,7 +208,7 @@ TEST(BlockScan, ScansAsDrawingOneByOneDoes) {
 TEST(BlockScan, CellEffectiveSizesAsDrawingOneByOne) {
   Panel p = panel(4, 90, 6);
   p.table.populations = {{"P", 0, 50}, {"Q", 50, 90}};
-  for (int s = 50; s < 90; ++s) p.table.samples[std::size_t(s)].population = 1;
+  for (int s = 50; s < 90; ++s) p.table.sample(s).population = 1;
   const PairScorer scorer(p.table, p.freqs, 0.01);
   for (const double rate : {0.01, 0.3}) {
     for (const tarvo::PopulationPair cell : {tarvo::PopulationPair{0, 0}, {1, 0}}) {
@@ -207,8 +218,7 @@ TEST(BlockScan, CellEffectiveSizesAsDrawingOneByOne) {
       const tarvo::Population& later = p.table.populations[std::size_t(cell.later)];
       for (int i = later.first; i < later.end; ++i)
         for (int j = 0; j < (cell.later == 0 ? i : 50); ++j) {
-          const tarvo::LociMask mask =
-              p.table.samples[std::size_t(i)].loci & p.table.samples[std::size_t(j)].loci;
+          const tarvo::LociMask mask = p.table.sample(i).loci & p.table.sample(j).loci;
           if (mask.empty()) continue;
           const double self_j = scorer.self_score(j, mask, rate, one);
           const double self_i = scorer.self_score(i, mask, rate, one);

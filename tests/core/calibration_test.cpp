@@ -22,7 +22,7 @@ tarvo::FrequencyTable two_loci() {
 GenotypeTable reference(int n) {
   GenotypeTable t(2, n);
   t.populations = {{"P", 0, n}};
-  for (int s = 0; s < n; ++s) t.samples[std::size_t(s)].loci = 1 + std::uint32_t(s % 3);
+  for (int s = 0; s < n; ++s) t.sample(s).loci = 1 + std::uint32_t(s % 3);
   return t;
 }
 
@@ -63,7 +63,7 @@ TEST(Calibration, OnePairSetByHand) {
         const double u = mirror.uniform();
         t.row(j)[2 * k + slot] = u <= 0.2 ? 10 : (u <= 0.5 ? 20 : 30);
       }
-  t.samples[0].loci = t.samples[1].loci = 3;
+  t.sample(0).loci = t.sample(1).loci = 3;
   ASSERT_EQ(c.pooled.size(), 50u);
   EXPECT_EQ(c.pooled[0], tarvo::PairScorer(t, f, 0.01).score(1, 0, 3));
   EXPECT_EQ(c.pooled[1], tarvo::FLOOR_LLR);

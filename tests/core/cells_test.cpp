@@ -27,8 +27,8 @@ struct TinyData {
     for (int i = 0; i < 9; ++i) {
       const int a = kinds[i] == 'S' ? 20 : kinds[i] == 'W' ? 10 : 0;
       table.row(i)[0] = table.row(i)[1] = a;
-      table.samples[i].loci = a ? 1u : 0u;
-      table.samples[i].population = i < 4 ? 0 : i < 7 ? 1 : 2;
+      table.sample(i).loci = a ? 1u : 0u;
+      table.sample(i).population = i < 4 ? 0 : i < 7 ? 1 : 2;
     }
   }
 };
@@ -67,7 +67,7 @@ TEST(Cells, EffectiveSizesFromSelfScores) {
 TEST(Cells, OnePopulation) {
   TinyData d;
   GenotypeTable& t = d.table;
-  t.resize(100);
+  while (t.size() < 100) t.add_sample({}, std::vector<std::int32_t>(2));
   t.populations = {{"a", 0, 100}};
   const PairScorer s(t, d.freqs, 0.01);
   std::vector<MatchPair> pairs;
@@ -127,8 +127,8 @@ TEST(Cells, SeveralPopulations) {
     FAIL();
   } catch (const Error& err) {
     EXPECT_EQ(err.code(), ErrorCode::CellLogUndefined);
-    EXPECT_EQ(err.details().name, "E1");
-    EXPECT_EQ(err.details().value, 2);
+    EXPECT_EQ(err.details<CellDetails>().size_name, "E1");
+    EXPECT_EQ(err.details<CellDetails>().matches, 2);
   }
 }
 

@@ -16,7 +16,7 @@ GenotypeTable tiny() {
   const std::int32_t rows[3][4] = {{12, 10, 5, 5}, {10, 10, 7, 5}, {12, 14, 99, 99}};
   for (int s = 0; s < 3; ++s) {
     for (int c = 0; c < 4; ++c) t.row(s)[c] = rows[s][c];
-    t.samples[std::size_t(s)].loci = s == 2 ? 0x1u : 0x3u;
+    t.sample(s).loci = s == 2 ? 0x1u : 0x3u;
   }
   return t;
 }
@@ -48,9 +48,9 @@ TEST(Frequencies, UnknownAlleleAndTooManyAlleles) {
     FAIL();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::UnknownAllele);
-    EXPECT_EQ(e.details().value, 6);
-    EXPECT_EQ(e.details().count, 1);
-    EXPECT_EQ(e.details().locus, "L2");
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().allele, 6);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus, 1);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus_name, "L2");
   }
 
   const int n = tarvo::NOA / 2 + 1;  // 2n distinct values
@@ -58,14 +58,14 @@ TEST(Frequencies, UnknownAlleleAndTooManyAlleles) {
   for (int s = 0; s < n; ++s) {
     t.row(s)[0] = 2 * s + 1;
     t.row(s)[1] = 2 * s + 2;
-    t.samples[std::size_t(s)].loci = 1;
+    t.sample(s).loci = 1;
   }
   try {
     (void)tarvo::count_frequencies(t);
     FAIL();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::TooManyAlleles);
-    EXPECT_EQ(e.details().count, 2 * n);
+    EXPECT_EQ(e.details<tarvo::LimitDetails>().count, 2 * n);
   }
 }
 

@@ -31,7 +31,7 @@ TEST(Patterns, TallyRefusesOnePatternPastPerm) {
     FAIL();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::TooManyPatterns);
-    EXPECT_EQ(e.details().count, tarvo::PERM + 1);
+    EXPECT_EQ(e.details<tarvo::LimitDetails>().count, tarvo::PERM + 1);
   }
 }
 
@@ -71,7 +71,7 @@ TEST(Patterns, ResampleDrawsFromSourceOrPopulation) {
 
   tarvo::GenotypeTable t(1, 5);
   t.populations = {{"A", 0, 2}, {"B", 2, 5}};
-  for (int s = 0; s < 5; ++s) t.samples[std::size_t(s)].population = s < 2 ? 0 : 1;
+  for (int s = 0; s < 5; ++s) t.sample(s).population = s < 2 ? 0 : 1;
   for (int round = 0; round < 20; ++round) {
     const auto own = tarvo::resample_masks_by_population(t, source, a);
     for (int s = 0; s < 5; ++s) EXPECT_EQ(own[std::size_t(s)].word(0) <= 2, s < 2);

@@ -16,7 +16,7 @@ TEST(Power, HandComputedLociAndCumulativeOrder) {
                                    {1, 2, 0, 0, 1, 2, 0, 0}};
   for (int s = 0; s < 4; ++s) {
     for (int c = 0; c < 8; ++c) t.row(s)[c] = rows[s][c];
-    t.samples[std::size_t(s)].loci = s < 2 ? 0x7u : 0x5u;
+    t.sample(s).loci = s < 2 ? 0x7u : 0x5u;
   }
   const tarvo::PanelPower p = tarvo::panel_power(tarvo::count_frequencies(t), t, 0, 4);
   const tarvo::LocusPower &a = p.loci[0], &b = p.loci[1], &c = p.loci[2], &d = p.loci[3];

@@ -27,8 +27,8 @@ GenotypeTable four_samples() {
   for (int s = 0; s < 4; ++s) {
     t.row(s)[0] = rows[s][0];
     t.row(s)[1] = rows[s][1];
-    t.samples[std::size_t(s)].loci = 1;
-    t.samples[std::size_t(s)].population = s / 2;
+    t.sample(s).loci = 1;
+    t.sample(s).population = s / 2;
   }
   return t;
 }
@@ -89,7 +89,7 @@ TEST(Scan, KeepsAtMostPairsAndCountsTheRest) {
   for (int s = 0; s < n; ++s) {
     t.row(s)[0] = 10;
     t.row(s)[1] = 20;
-    t.samples[std::size_t(s)].loci = 1;
+    t.sample(s).loci = 1;
   }
   const tarvo::PairScorer scorer(t, f, 0.01);
   tarvo::ScanSettings s;
@@ -107,7 +107,7 @@ TEST(Scan, CompareAlleles) {
   const std::int32_t rows[2][4] = {{10, 10, 5, 6}, {10, 12, 7, 8}};
   for (int s = 0; s < 2; ++s) {
     for (int c = 0; c < 4; ++c) t.row(s)[c] = rows[s][c];
-    t.samples[std::size_t(s)].loci = 3;
+    t.sample(s).loci = 3;
   }
   const tarvo::AlleleComparison a = tarvo::compare_alleles(t, 1, 0);
   EXPECT_EQ(a.alleles, 4);
@@ -116,50 +116,6 @@ TEST(Scan, CompareAlleles) {
   const tarvo::LocusComparison c = tarvo::compare_loci(t, 1, 0);
   EXPECT_EQ(c.compared, 2);
   EXPECT_EQ(c.mismatching, 2);
-}
-
-// Parts scanned on several threads merge into the one-thread scan: the
-// same levels, counts, kept pairs in order and generator position, with the
-// PAIRS cap reached in a middle part and frequent retypings.
-TEST(Scan, ThreadCountsGiveTheSameScan) {
-  const auto f = one_locus();
-  tarvo::FrequencyTable three = f;
-  three.loci = {f.loci[0], f.loci[0], f.loci[0]};
-  const int n = 160;
-  GenotypeTable t(3, n);
-  t.populations = {{"P", 0, n}};
-  tarvo::Rng draw(3);
-  for (int s = 0; s < n; ++s) {
-    for (int c = 0; c < 6; ++c) t.row(s)[c] = 10 * (1 + int(3 * draw.uniform()));
-    t.samples[std::size_t(s)].loci = 1 + std::uint32_t(7 * draw.uniform());
-  }
-  const tarvo::PairScorer scorer(t, three, 0.01);
-  tarvo::ScanSettings s;
-  for (int k = 0; k < tarvo::LEVELS; ++k) s.thresholds[std::size_t(k)] = 2.0 - 0.5 * k;
-  s.false_positives.fill(0.5);
-  s.retype_error = 0.2;
-  s.count_mismatches = true;
-  tarvo::Rng one(9);
-  const tarvo::PairScan whole = tarvo::scan_pairs(scorer, s, one);
-  ASSERT_GT(whole.matches_beyond_kept, 0);
-  for (const int threads : {2, 3, 8}) {
-    s.threads = threads;
-    tarvo::Rng rng(9);
-    const tarvo::PairScan parts = tarvo::scan_pairs(scorer, s, rng);
-    EXPECT_EQ(rng.calls(), one.calls());
-    for (int z = 0; z < tarvo::LEVELS; ++z) {
-      EXPECT_EQ(parts.levels[std::size_t(z)].matches, whole.levels[std::size_t(z)].matches);
-      EXPECT_EQ(parts.levels[std::size_t(z)].effective, whole.levels[std::size_t(z)].effective);
-    }
-    EXPECT_EQ(parts.matches_beyond_kept, whole.matches_beyond_kept);
-    EXPECT_EQ(parts.mismatches.mismatching, whole.mismatches.mismatching);
-    ASSERT_EQ(parts.pairs.size(), whole.pairs.size());
-    for (std::size_t p = 0; p < whole.pairs.size(); ++p) {
-      ASSERT_EQ(parts.pairs[p].later, whole.pairs[p].later) << p;
-      ASSERT_EQ(parts.pairs[p].earlier, whole.pairs[p].earlier) << p;
-      ASSERT_EQ(parts.pairs[p].llr, whole.pairs[p].llr) << p;
-    }
-  }
 }
 
 }  // namespace

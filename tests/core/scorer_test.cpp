@@ -28,7 +28,7 @@ GenotypeTable table_of(const std::vector<std::array<std::int32_t, 4>>& rows) {
   GenotypeTable t(2, int(rows.size()));
   for (std::size_t s = 0; s < rows.size(); ++s) {
     for (int c = 0; c < 4; ++c) t.row(int(s))[c] = rows[s][std::size_t(c)];
-    t.samples[s].loci = 3;
+    t.sample(s).loci = 3;
   }
   return t;
 }
@@ -82,9 +82,9 @@ TEST(Scorer, LookupPathAgreesWithFastPath) {
     FAIL();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::UnknownAllele);
-    EXPECT_EQ(e.details().value, 99);
-    EXPECT_EQ(e.details().count, 1);
-    EXPECT_EQ(e.details().locus, "B");
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().allele, 99);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus, 1);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus_name, "B");
   }
   tarvo::Rng rng;
   EXPECT_THROW((void)slow.self_score(2, 3, 0.0, rng), tarvo::Error);
@@ -106,7 +106,7 @@ TEST(Scorer, ProductsOfBlocksMatchScoreOnWidePanels) {
   GenotypeTable t(nloci, n);
   for (int s = 0; s < n; ++s)
     for (int k = 0; k < nloci; ++k) {
-      if (rng.uniform() > 0.2) t.samples[std::size_t(s)].loci.set(k);
+      if (rng.uniform() > 0.2) t.sample(s).loci.set(k);
       for (int a = 0; a < 2; ++a) t.row(s)[2 * k + a] = rng.uniform() < 0.3 ? 1 : 2;
     }
   const tarvo::PairScorer scorer(t, f, 0.01);
@@ -115,13 +115,12 @@ TEST(Scorer, ProductsOfBlocksMatchScoreOnWidePanels) {
     const int first = i % 3;
     scorer.products(i, first, i - first, products.data());
     for (int j = first; j < i; ++j)
-      ASSERT_EQ(
-          tarvo::PairScorer::score_of_product(products[std::size_t(j - first)]),
-          scorer.score(i, j, t.samples[std::size_t(i)].loci & t.samples[std::size_t(j)].loci));
+      ASSERT_EQ(tarvo::PairScorer::score_of_product(products[std::size_t(j - first)]),
+                scorer.score(i, j, t.sample(i).loci & t.sample(j).loci));
   }
   tarvo::Rng draws(3);
-  (void)scorer.self_score(0, t.samples[0].loci, 0.0, draws);
-  EXPECT_EQ(draws.calls(), 2u * std::uint64_t(t.samples[0].loci.count()));
+  (void)scorer.self_score(0, t.sample(0).loci, 0.0, draws);
+  EXPECT_EQ(draws.calls(), 2u * std::uint64_t(t.sample(0).loci.count()));
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ GenotypeTable table_of(int nloci, std::vector<int> sizes) {
   int first = 0;
   for (int p = 0; p < int(sizes.size()); ++p) {
     t.populations.push_back(Population{"p", first, first + sizes[p]});
-    for (int i = first; i < first + sizes[p]; ++i) t.samples[i].population = p;
+    for (int i = first; i < first + sizes[p]; ++i) t.sample(i).population = p;
     first += sizes[p];
   }
   return t;
@@ -55,7 +55,7 @@ TEST(Simulation, ReferenceCopiesAndErrorsCopiesFirst) {
   GenotypeTable t = table_of(1, {6});
   Rng rng(3), replay(3);
   (void)simulate_reference(t, 2, 1.0, f, rng);
-  EXPECT_EQ(t.samples[5].name, "6");
+  EXPECT_EQ(t.sample(5).name, "6");
   // Replay: 4 samples drawn, 4 and 5 copy 0 and 1, then one error each on 4, 5, 0, 1.
   std::int32_t want[6][2];
   for (int s = 0; s < 4; ++s)
@@ -100,14 +100,15 @@ TEST(Simulation, PlantedRecapturesRoundingAndCapacity) {
     (void)simulate_with_recaptures(t, plan, 2, copy, f, rng);
     FAIL();
   } catch (const Error& e) {
-    const ErrorDetails& d = e.details();
+    const RecaptureDetails& d = e.details<RecaptureDetails>();
     EXPECT_EQ(e.code(), ErrorCode::RecaptureCapacity);
-    EXPECT_EQ(d.count, 1);
-    EXPECT_EQ(d.value, 4);
-    EXPECT_EQ(d.limit, 4);
-    EXPECT_EQ(d.other_value, 7);
-    EXPECT_EQ(d.line, 2);
-    EXPECT_EQ(d.positions, (std::vector<long long>{4, 4}));
+    EXPECT_EQ(d.warning, 1);
+    EXPECT_EQ(d.position, 4);
+    EXPECT_EQ(d.first, 4);
+    EXPECT_EQ(d.end, 7);
+    EXPECT_EQ(d.plan_rows, 2);
+    EXPECT_EQ(d.position_a, 4);
+    EXPECT_EQ(d.position_b, 4);
   }
   // A negative row stops before any error draw.
   plan = {{{0, 0}, -2.0, 0}};

@@ -39,7 +39,7 @@ TEST(StandardErrors, SimulationModelRowAndStopOnNegativePlan) {
   const FrequencyTable f{{L, L, L}};
   GenotypeTable ref(3, 12);
   ref.populations = {{"a", 0, 12}};
-  for (Sample& s : ref.samples) s.loci = 7u;
+  for (int s = 0; s < ref.size(); ++s) ref.sample(s).loci = 7u;
   Calibration cal;
   cal.thresholds.fill(1.0);
   cal.false_positives.fill(0.5);
@@ -64,8 +64,8 @@ TEST(StandardErrors, SimulationModelRowAndStopOnNegativePlan) {
   se = simulate_standard_errors(ref, f, cal, plan, st, rng, obs);
   EXPECT_EQ(runs, 5);
   EXPECT_EQ(planted, (std::vector<int>{-1, 2, 2, 2, 2}));
-  ASSERT_EQ(plan.size(), 1u);
-  EXPECT_EQ(plan[0].cell, (PopulationPair{0, 0}));
+  ASSERT_EQ(se.plan.size(), 1u);
+  EXPECT_EQ(se.plan[0].cell, (PopulationPair{0, 0}));
   for (int k = 0; k < LEVELS; ++k)
     if (se.se[k] < se.se[se.best]) ADD_FAILURE() << "level " << k << " beats best";
 }

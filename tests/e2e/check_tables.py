@@ -45,9 +45,11 @@ NUM = r"-?\d+\.\d+|nan|-?\d+"
 
 def check_pairs(d, p):
     rows = table(f"{d}/{p}_pairs.tsv", [
-        "rank", "sample_1", "sample_2", "population_1", "population_2", "population_name_1",
-        "population_name_2", "loci_compared", "loci_mismatching", "alleles_compared",
-        "alleles_mismatching", "dropouts", "llr", "false_positives", "accepted"])
+        "rank", "sample_1", "sample_2", "sample_number_1", "sample_number_2", "population_1",
+        "population_2", "population_name_1", "population_name_2", "loci_compared",
+        "loci_mismatching", "alleles_compared", "alleles_mismatching", "dropouts", "llr",
+        "false_positives", "accepted", "mismatch_probability", "llr_vs_full_siblings",
+        "llr_vs_parent_offspring", "flags"])
     by_rank = {r["rank"]: r for r in rows}
     accepted_in_text, listed, missed = 0, 0, False
     row = re.compile(r"^\s*(\d+)\s+(\S+) ([?:]) (\S+)\s+(\d+)\s+(\d+)\s+(\d+)\s+(\d+)\s+(\d+)"
@@ -92,11 +94,58 @@ def check_individuals(d, p, pairs):
         m = re.match(r"^GP(\d+)\s+(.*)$", line)
         if m:
             check(sorted(members[m[1]]) == sorted(m[2].split()), f"group GP{m[1]}")
-    # Both samples of every accepted pair are one individual.
-    who = {(r["sample"]): r["individual"] for r in rows}
+    # Both samples of every accepted pair are one individual; the numbers
+    # name the samples the names do.
+    who = {r["sample_number"]: r for r in rows}
     for r in pairs:
+        for side in "12":
+            check(who[r["sample_number_" + side]]["sample"] == r["sample_" + side],
+                  f"pair {r['rank']} sample number {side}")
         if r["accepted"] == "1":
-            check(who[r["sample_1"]] == who[r["sample_2"]], f"pair {r['rank']} split")
+            check(who[r["sample_number_1"]]["individual"] == who[r["sample_number_2"]]["individual"],
+                  f"pair {r['rank']} split")
+        check(r["flags"] == "" or r["accepted"] == "1", f"pair {r['rank']} flagged unaccepted")
+    return rows
+
+
+def check_groups(d, p, pairs, individuals, levels):
+    rows = table(f"{d}/{p}_groups.tsv", [
+        "individual", "samples", "sample_numbers", "sample_names", "accepted_pairs",
+        "possible_pairs", "weakest_llr", "most_mismatching_alleles", "flags"])
+    check([r["individual"] for r in rows] == sorted({r["individual"] for r in individuals}, key=int),
+          "one row per individual")
+    accepted = [r for r in pairs if r["accepted"] == "1"]
+    for g in rows:
+        numbers = g["sample_numbers"].split(";")
+        check(sorted(numbers) == sorted(r["sample_number"] for r in individuals
+                                        if r["individual"] == g["individual"]),
+              f"individual {g['individual']} samples")
+        n = len(numbers)
+        inside = [r for r in accepted if r["sample_number_1"] in numbers]
+        check(int(g["accepted_pairs"]) == len(inside), f"individual {g['individual']} pairs")
+        check(int(g["possible_pairs"]) == n * (n - 1) // 2, f"individual {g['individual']} possible")
+        check((g["flags"] == "chain") == (len(inside) < n * (n - 1) // 2), "chain")
+        if inside:
+            close(g["weakest_llr"], "%.9f" % min(float(r["llr"]) for r in inside), "weakest llr")
+    s = table(f"{d}/{p}_summary.tsv", [
+        "samples", "populations", "individuals", "sampled_more_than_once", "repeat_samples",
+        "accepted_pairs", "z", "false_positives", "llr_threshold", "r_hat", "r_hat_se", "seed",
+        "error_rate", "flagged_pairs", "excess_mismatches", "full_siblings", "parent_offspring",
+        "chain", "few_loci", "chained_individuals", "fst", "samples_untyped",
+        "samples_few_loci"])
+    check(len(s) == 1, "one summary row")
+    s = s[0]
+    check(int(s["samples"]) == len(individuals) and int(s["individuals"]) == len(rows), "counts")
+    check(int(s["repeat_samples"]) == len(individuals) - len(rows), "repeat samples")
+    check(int(s["sampled_more_than_once"]) == sum(int(g["samples"]) > 1 for g in rows), "J")
+    check(int(s["accepted_pairs"]) == len(accepted), "summary accepted pairs")
+    check(int(s["flagged_pairs"]) == sum(r["flags"] != "" for r in accepted), "flagged pairs")
+    chosen = [r for r in levels if r["chosen"] == "1"][0]
+    check(s["z"] == chosen["z"] and s["r_hat"] == chosen["r_hat"], "summary level")
+    log = lines(f"{d}/{p}_log.txt")
+    line = "%d samples, %d individuals, %d sampled more than once, %d repeat sample" % (
+        len(individuals), len(rows), int(s["sampled_more_than_once"]), int(s["repeat_samples"]))
+    check(any(line in l for l in log), "summary block: " + line)
 
 
 def check_levels(d, p):
@@ -175,7 +224,7 @@ def check_plot(d, p, levels):
     groups = {g.get("id"): g for g in root.iter(svg + "g")}
     check(len(groups["reference"].findall(svg + "circle")) == 50, "50 reference points")
     tried = sum(r["sim_r_hat"] != "NA" for r in levels)
-    check(len(groups["simulated"].findall(svg + "rect")) == tried, "a square per level tried")
+    check(len(list(groups["simulated"].iter(svg + "rect"))) == tried, "a square per level tried")
     check("chosen" in groups, "chosen level marked")
     texts = " ".join(t.text or "" for t in root.iter(svg + "text"))
     for words in ("against false positives", "(log scale)", "Corrected recaptures, R_hat"):
@@ -185,8 +234,9 @@ def check_plot(d, p, levels):
 def main():
     d, p = sys.argv[1], sys.argv[2]
     pairs = check_pairs(d, p)
-    check_individuals(d, p, pairs)
+    individuals = check_individuals(d, p, pairs)
     levels = check_levels(d, p)
+    check_groups(d, p, pairs, individuals, levels)
     check_populations(d, p)
     check_plot(d, p, levels)
     for what in problems:

@@ -53,7 +53,7 @@ TEST(GoldenCattle, ReferenceScanAgreesDrawForDraw) {
   for (size_t p = 0; p < r.scan.pairs.size(); ++p) {
     const tarvo::MatchPair& m = r.scan.pairs[p];
     std::snprintf(line, sizeof line, "%zu %s %s %.10f %.6f\n", p + 1,
-                  r.table.samples[m.later].name.c_str(), r.table.samples[m.earlier].name.c_str(),
+                  r.table.sample(m.later).name.c_str(), r.table.sample(m.earlier).name.c_str(),
                   m.llr, r.calibration.false_positives_above(m.llr));
     pairs += line;
   }

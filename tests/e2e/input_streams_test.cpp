@@ -37,13 +37,7 @@ Files reports(const path& dir, const std::string& input_name) {
 }
 
 int run_bash(const path& dir, const std::string& command) {
-  const path exe_dir = path(TARVO_EXE).parent_path();
-  const std::string cmd = "cd '" + dir.string() + "' && PATH='" + exe_dir.string() +
-                          "':\"$PATH\" bash -c '" + command + "' > stdout.out 2> stderr.out";
-  const int rc = std::system(cmd.c_str());
-  e2e::fs::remove(dir / "stdout.out");
-  e2e::fs::remove(dir / "stderr.out");
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return e2e::run_shell(dir, "bash -c '" + command + "' > /dev/null 2>&1");
 }
 
 TEST(InputStreams, APipeAFifoAndAProcessSubstitutionReadAsTheFile) {
@@ -75,47 +69,18 @@ struct Limited {
 // The program run in dir with its address space and processor time capped,
 // as a small machine or a shell's ulimit would.
 Limited run_limited(const path& dir, const std::vector<std::string>& args, rlim_t bytes) {
-  const path err_file = dir / "stderr.out";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const rlimit space{bytes, bytes};
-    const rlimit cpu{20, 20};
-    ::setrlimit(RLIMIT_AS, &space);
-    ::setrlimit(RLIMIT_CPU, &cpu);
-    if (::chdir(dir.c_str()) != 0) ::_exit(120);
-    const int out = ::open("/dev/null", O_WRONLY);
-    const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    std::vector<char*> argv{const_cast<char*>("tarvo")};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(TARVO_EXE, argv.data());
-    ::_exit(121);
-  }
+  const pid_t pid = e2e::start_tarvo(dir, args, dir / "stderr.out", bytes);
   int rc = 0;
   ::waitpid(pid, &rc, 0);
   Limited r;
   r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -WTERMSIG(rc);
-  r.err = e2e::read_file(err_file);
+  r.err = e2e::read_file(dir / "stderr.out");
   return r;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 TEST(InputStreams, AGenAlExCountOfLociSizesNothingBeforeItsSamples) {
   // The sanitizer reserves terabytes of address space at start.
-  if (kAddressSanitizer) GTEST_SKIP() << "address space capped: not under AddressSanitizer";
+  if (e2e::kAddressSanitizer) GTEST_SKIP() << "address space capped: not under AddressSanitizer";
   const path dir = e2e::scratch_dir("counts_line");
   const rlim_t cap = rlim_t(256) << 20;
   const std::vector<std::string> args{"-1", "b.csv", "-c", "0", "-n", "100"};

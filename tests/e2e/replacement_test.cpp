@@ -169,20 +169,6 @@ TEST(Replacement, ALogFailingAfterTheReportsWereReplacedSaysTheyWere) {
   EXPECT_EQ(now, want);
 }
 
-// The program started in `dir` with standard output and error thrown away.
-pid_t start(const path& dir, const std::vector<std::string>& args) {
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  if (::chdir(dir.c_str()) != 0 || !std::freopen("/dev/null", "w", stdout) ||
-      !std::freopen("/dev/null", "w", stderr))
-    ::_exit(127);
-  std::vector<char*> argv{const_cast<char*>("tarvo")};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  ::execv(TARVO_EXE, argv.data());
-  ::_exit(127);
-}
-
 // Waits up to a minute for `file` to hold `text`.
 bool wait_for(const path& file, const std::string& text) {
   for (int tries = 0; tries < 6000; ++tries) {
@@ -196,8 +182,8 @@ TEST(Replacement, AnInterruptedRunKeepsTheEarlierLogAndShowsItsOwnSoFar) {
   const EarlierRun earlier("interrupted", kAnalysis + " -r 5");
   for (int signal : {SIGINT, SIGKILL}) {
     SCOPED_TRACE(signal);
-    const pid_t pid = start(earlier.dir, {"-1", "one_pop.gen", "-n", "1000", "-s", "5000", "-c",
-                                          "10", "-r", "6", "-t", "1"});
+    const pid_t pid = e2e::start_tarvo(earlier.dir, {"-1", "one_pop.gen", "-n", "1000", "-s",
+                                                     "5000", "-c", "10", "-r", "6", "-t", "1"});
     const path running = earlier.dir / e2e::kRunningLog;
     EXPECT_TRUE(wait_for(running, "Finding s.e. of resample estimate"));
     ::kill(pid, signal);
@@ -215,21 +201,9 @@ TEST(Replacement, AnInterruptedRunKeepsTheEarlierLogAndShowsItsOwnSoFar) {
   EXPECT_FALSE(e2e::fs::exists(earlier.dir / e2e::kRunningLog));
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 TEST(Replacement, RunningOutOfMemoryIsAnInputErrorThatReplacesNothing) {
   // The sanitizer reserves far more address space than any limit allows.
-  if (kAddressSanitizer) GTEST_SKIP() << "address space limits do not apply under ASan";
+  if (e2e::kAddressSanitizer) GTEST_SKIP() << "address space limits do not apply under ASan";
   const EarlierRun earlier("memory", kAnalysis + " -r 5");
   // A 20 MB sample name in a run held to 100 MB of address space.
   std::string text = e2e::read_file(earlier.dir / "one_pop.gen");

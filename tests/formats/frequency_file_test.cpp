@@ -12,7 +12,9 @@ namespace {
 
 using tarvo::Error;
 using tarvo::ErrorCode;
+using tarvo::FrequencyDetails;
 using tarvo::FrequencyTable;
+using tarvo::LineDetails;
 using namespace std::string_literals;
 
 FrequencyTable read(const std::string& text) {
@@ -56,35 +58,35 @@ TEST(FrequencyFile, OneLinePerLocusNumbersTheAlleles) {
 TEST(FrequencyFile, ErrorsCarryTheirValues) {
   Error e = error_of("A 1 2\nA 0.5 0.4\n");
   EXPECT_EQ(e.code(), ErrorCode::FrequencySum);
-  EXPECT_EQ(e.details().line, 2);
-  EXPECT_DOUBLE_EQ(e.details().number, 0.9);
+  EXPECT_EQ(e.details<FrequencyDetails>().line, 2);
+  EXPECT_DOUBLE_EQ(e.details<FrequencyDetails>().total, 0.9);
   e = error_of("A 1 2 3\nA 0.5 0.5\n");
   EXPECT_EQ(e.code(), ErrorCode::FrequencyCount);
-  EXPECT_EQ(e.details().locus, "A");
-  EXPECT_EQ(e.details().limit, 3);
-  EXPECT_EQ(e.details().count, 2);
+  EXPECT_EQ(e.details<FrequencyDetails>().locus, "A");
+  EXPECT_EQ(e.details<FrequencyDetails>().alleles, 3);
+  EXPECT_EQ(e.details<FrequencyDetails>().frequencies, 2);
   e = error_of("A 1 3 2\nA 0.5 0.25 0.25\n");
   EXPECT_EQ(e.code(), ErrorCode::AllelesNotAscending);
-  EXPECT_EQ(e.details().line, 1);
+  EXPECT_EQ(e.details<FrequencyDetails>().line, 1);
   // 0 is the missing allele, never one with a frequency.
   e = error_of("A 1 2\nA 0.5 0.5\nB 1 0 100\nB 0.5 0.25 0.25\n");
   EXPECT_EQ(e.code(), ErrorCode::FrequencyAlleleZero);
-  EXPECT_EQ(e.details().locus, "B");
-  EXPECT_EQ(e.details().line, 3);
-  EXPECT_EQ(e.details().field, 3);
+  EXPECT_EQ(e.details<FrequencyDetails>().locus, "B");
+  EXPECT_EQ(e.details<FrequencyDetails>().line, 3);
+  EXPECT_EQ(e.details<FrequencyDetails>().field, 3);
   EXPECT_EQ(error_of("L1 00 100\nL1 0.5 0.5\n").code(), ErrorCode::FrequencyAlleleZero);
   e = error_of("A 1 2\nA 0.5 0.5\nB 1 2\n");
   EXPECT_EQ(e.code(), ErrorCode::NoFrequencyLine);
-  EXPECT_EQ(e.details().locus, "B");
+  EXPECT_EQ(e.details<FrequencyDetails>().locus, "B");
   e = error_of("A 0.5 0.2.5\n");
   EXPECT_EQ(e.code(), ErrorCode::TwoDecimalPoints);
-  EXPECT_EQ(e.details().text, "0.2.5");
-  EXPECT_EQ(e.details().field, 3);
+  EXPECT_EQ(e.details<LineDetails>().text, "0.2.5");
+  EXPECT_EQ(e.details<LineDetails>().field, 3);
   e = error_of("A 0.5 -0.5\n");
   EXPECT_EQ(e.code(), ErrorCode::NotADecimal);
-  EXPECT_EQ(e.details().character, '-');
+  EXPECT_EQ(e.details<LineDetails>().character, '-');
   EXPECT_EQ(error_of("A\t1,2\n").code(), ErrorCode::TabsAndCommas);
-  EXPECT_EQ(error_of("A 1\nA 1.0\nB\0 1\nB 1.0\n"s).details().line, 3);
+  EXPECT_EQ(error_of("A 1\nA 1.0\nB\0 1\nB 1.0\n"s).details<LineDetails>().line, 3);
   EXPECT_EQ(read("\xEF\xBB\xBFL1 1 2\nL1 0.5 0.5\n").loci[0].name, "L1");  // byte-order mark
 }
 

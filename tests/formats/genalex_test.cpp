@@ -1,6 +1,7 @@
 // The GenAlEx reader and its detection on small exports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,11 +48,30 @@ TEST(Genalex, ReadsSamplesPopulationNamesAndMissingLoci) {
   EXPECT_EQ(t.populations[0].name, "North");
   EXPECT_EQ(t.populations[1].name, "South Bay");
   EXPECT_EQ(t.populations[1].first, 2);
-  EXPECT_EQ(t.samples[3].name, "t2");
-  EXPECT_EQ(t.samples[3].population, 1);
-  EXPECT_EQ(t.samples[1].loci, 2u);  // LocA missing
-  EXPECT_EQ(t.samples[3].loci, 1u);
+  EXPECT_EQ(t.sample(3).name, "t2");
+  EXPECT_EQ(t.sample(3).population, 1);
+  EXPECT_EQ(t.sample(1).loci, 2u);  // LocA missing
+  EXPECT_EQ(t.sample(3).loci, 1u);
   EXPECT_EQ(std::vector<int>(t.row(2), t.row(2) + 4), (std::vector<int>{118, 122, 200, 204}));
+}
+
+// As spreadsheets save them: a byte-order mark before the counts, and
+// semicolons where the decimal separator is a comma.
+TEST(Genalex, ReadsAByteOrderMarkAndSemicolonsAsCommas) {
+  const std::string text = kHead + "s1,North,120,122,200,200\ns2,North,0,0,200,204\n" +
+                           "t1,South Bay,118,122,200,204\nt2,South Bay,120,122,0,0\n";
+  std::string semicolons = text;
+  std::replace(semicolons.begin(), semicolons.end(), ',', ';');
+  const GenotypeTable commas = read(text);
+  for (const std::string& other :
+       {"\xEF\xBB\xBF" + text, semicolons, "\xEF\xBB\xBF" + semicolons}) {
+    const GenotypeTable t = read(other);
+    ASSERT_EQ(t.size(), 4);
+    EXPECT_EQ(t.locus_names, commas.locus_names);
+    EXPECT_EQ(t.populations[1].name, "South Bay");
+    EXPECT_EQ(std::vector<int>(t.row(0), t.row(3) + 4),
+              std::vector<int>(commas.row(0), commas.row(3) + 4));
+  }
 }
 
 TEST(Genalex, NamesByNumberTheLociTheHeaderLeavesUnnamed) {

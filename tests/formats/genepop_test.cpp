@@ -15,9 +15,14 @@ namespace {
 
 using tarvo::Error;
 using tarvo::ErrorCode;
+using tarvo::GenotypeDetails;
 using tarvo::GenotypeFormat;
 using tarvo::GenotypeReadSettings;
 using tarvo::GenotypeTable;
+using tarvo::HeaderDetails;
+using tarvo::LimitDetails;
+using tarvo::LineDetails;
+using tarvo::PopulationDetails;
 
 GenotypeTable read(const std::string& text, const GenotypeReadSettings& settings = {}) {
   std::istringstream in(text);
@@ -48,10 +53,10 @@ TEST(Genepop, ReadsLocusListsGenotypeWidthsAndSeparators) {
   EXPECT_EQ(t.populations[0].name, "Ab");  // first word of its last sample
   EXPECT_EQ(t.populations[0].end, 2);
   EXPECT_EQ(t.populations[1].name, "Xy");
-  EXPECT_EQ(t.samples[1].name, "Ab d");
-  EXPECT_EQ(t.samples[0].loci, 3u);
-  EXPECT_EQ(t.samples[1].loci, 5u);
-  EXPECT_EQ(t.samples[2].population, 1);
+  EXPECT_EQ(t.sample(1).name, "Ab d");
+  EXPECT_EQ(t.sample(0).loci, 3u);
+  EXPECT_EQ(t.sample(1).loci, 5u);
+  EXPECT_EQ(t.sample(2).population, 1);
   const std::vector<int> row1(t.row(1), t.row(1) + 6);
   EXPECT_EQ(row1, (std::vector<int>{3, 4, 0, 5, 6, 6}));
 
@@ -72,60 +77,62 @@ TEST(Genepop, ReadsLocusListsGenotypeWidthsAndSeparators) {
 TEST(Genepop, ErrorsCarryTheirValues) {
   Error e = error_of("T\nL1, L2, L3\nPOP\nS1, 0101 0202\n");
   EXPECT_EQ(e.code(), ErrorCode::GenotypeCount);
-  EXPECT_EQ(e.details().limit, 3);
-  EXPECT_EQ(e.details().count, 2);
-  EXPECT_EQ(e.details().line, 4);
+  EXPECT_EQ(e.details<GenotypeDetails>().expected, 3);
+  EXPECT_EQ(e.details<GenotypeDetails>().found, 2);
+  EXPECT_EQ(e.details<GenotypeDetails>().line, 4);
   e = error_of("T\nL1\nPOP\nS1, 01012\n");
   EXPECT_EQ(e.code(), ErrorCode::GenotypeWidth);
-  EXPECT_EQ(e.details().count, 5);
+  EXPECT_EQ(e.details<GenotypeDetails>().found, 5);
   EXPECT_EQ(error_of("T\nL1\nPOP\nS1 0101\n").code(), ErrorCode::NoCommaAfterName);
   EXPECT_EQ(error_of("T\nPOP\nS1, 0101\n").code(), ErrorCode::GenepopNoLocusNames);
   e = error_of("T\nL1, L2\nPOP\nS1, 0101 01x1\n");
   EXPECT_EQ(e.code(), ErrorCode::NotANumber);
-  EXPECT_EQ(e.details().character, 'x');
-  EXPECT_EQ(e.details().field, 3);
+  EXPECT_EQ(e.details<LineDetails>().character, 'x');
+  EXPECT_EQ(e.details<LineDetails>().field, 3);
 
   // A field after the last locus, even after trailing blanks, is refused
   // with the fields the line holds.
   e = error_of("T\nL1, L2\nPOP\nS1, 0101 0202\nS2, 0101 0202 garbage!! 0303 \r\n");
   EXPECT_EQ(e.code(), ErrorCode::GenotypeSurplus);
-  EXPECT_EQ(e.details().text, "garbage!!");
-  EXPECT_EQ(e.details().line, 5);
-  EXPECT_EQ(e.details().field, 4);
-  EXPECT_EQ(e.details().limit, 2);
-  EXPECT_EQ(e.details().count, 4);
+  const GenotypeDetails& surplus = e.details<GenotypeDetails>();
+  EXPECT_EQ(surplus.text, "garbage!!");
+  EXPECT_EQ(surplus.line, 5);
+  EXPECT_EQ(surplus.field, 4);
+  EXPECT_EQ(surplus.expected, 2);
+  EXPECT_EQ(surplus.found, 4);
   // The first genotype not missing sets the width of the file's genotypes.
   e = error_of("T\nL1, L2\nPOP\nS1, 0000 101101\nS2, 102102 1831\n");
   EXPECT_EQ(e.code(), ErrorCode::GenotypeWidthDiffers);
-  EXPECT_EQ(e.details().text, "1831");
-  EXPECT_EQ(e.details().line, 5);
-  EXPECT_EQ(e.details().field, 3);
-  EXPECT_EQ(e.details().count, 4);
-  EXPECT_EQ(e.details().limit, 6);
-  EXPECT_EQ(e.details().value, 4);
+  const GenotypeDetails& width = e.details<GenotypeDetails>();
+  EXPECT_EQ(width.text, "1831");
+  EXPECT_EQ(width.line, 5);
+  EXPECT_EQ(width.field, 3);
+  EXPECT_EQ(width.found, 4);
+  EXPECT_EQ(width.expected, 6);
+  EXPECT_EQ(width.expected_line, 4);
   EXPECT_EQ(error_of("T\nL1\nPOP\nS1, 0101\nS2, 001001\n").code(), ErrorCode::GenotypeWidthDiffers);
 
   // Every empty population but the last is listed, named after the last
   // sample read before it closed.
   e = error_of("T\nL1\nPOP\nPOP\nAb c, 0101\nPOP\nPOP\nPOP\n");
   EXPECT_EQ(e.code(), ErrorCode::EmptyPopulations);
-  EXPECT_EQ(e.details().names, (std::vector<std::string>{"", "Ab", "Ab"}));
-  EXPECT_EQ(e.details().counts, (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(e.details<PopulationDetails>().empty, (std::vector<std::string>{"", "Ab", "Ab"}));
 }
 
-TEST(Genepop, MinimumSizeDropsClosedPopulations) {
+TEST(Genepop, MinimumSizeDropsEverySmallPopulation) {
+  // The first and the last too, each once closed.
   std::vector<std::string> dropped;
   GenotypeReadSettings settings;
   settings.min_population = 2;
   settings.on_population_dropped = [&](const std::string& name) { dropped.push_back(name); };
   const GenotypeTable t = read(
       "T\nL1\nPOP\nA1, 0101\nPOP\nB1 x, 0101\nPOP\nC1, 0101\nC2, 0102\nPOP\nD1, 0101\n", settings);
-  EXPECT_EQ(dropped, std::vector<std::string>{"B1"});
-  ASSERT_EQ(t.populations.size(), 3u);
-  EXPECT_EQ(t.populations[1].name, "C2");
-  EXPECT_EQ(t.populations[1].first, 1);
-  EXPECT_EQ(t.samples[1].name, "C1");
-  EXPECT_EQ(t.samples[3].population, 2);
+  EXPECT_EQ(dropped, (std::vector<std::string>{"A1", "B1", "D1"}));
+  ASSERT_EQ(t.populations.size(), 1u);
+  EXPECT_EQ(t.populations[0].name, "C2");
+  EXPECT_EQ(t.populations[0].end, 2);
+  EXPECT_EQ(t.sample(0).name, "C1");
+  EXPECT_EQ(t.sample(1).population, 0);
 }
 
 TEST(Genepop, ReadsThePublishedDataSets) {
@@ -181,7 +188,7 @@ TEST(DetectFormat, ByTheCommasOfTheFourthOrFirstLaterLineWithOne) {
   EXPECT_EQ(tarvo::detect_format(in, seen), GenotypeFormat::Genepop);
   EXPECT_EQ(seen + std::string(std::istreambuf_iterator<char>(in), {}), text);
   EXPECT_EQ(refused("L1\nL2\nL3").code(), ErrorCode::TooFewLines);
-  EXPECT_EQ(refused("L1\nL2\nL3").details().count, 3);
+  EXPECT_EQ(refused("L1\nL2\nL3").details<LimitDetails>().count, 3);
   // Commas before line 4 do not count.
   EXPECT_EQ(refused("a,b\nc,d\ne\nf\n").code(), ErrorCode::NoCommaInLine4);
 }

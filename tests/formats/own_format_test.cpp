@@ -16,8 +16,13 @@ namespace {
 
 using tarvo::Error;
 using tarvo::ErrorCode;
+using tarvo::GenotypeDetails;
 using tarvo::GenotypeReadSettings;
 using tarvo::GenotypeTable;
+using tarvo::HeaderDetails;
+using tarvo::LimitDetails;
+using tarvo::LineDetails;
+using tarvo::PopulationDetails;
 
 GenotypeTable read(const std::string& text, const GenotypeReadSettings& settings = {}) {
   std::istringstream in(text);
@@ -43,7 +48,7 @@ std::string summary(const GenotypeTable& t) {
     s += " " + p.name + "@" + std::to_string(p.first) + "-" + std::to_string(p.end);
   s += "\n";
   for (int i = 0; i < t.size(); ++i) {
-    const auto& smp = t.samples[std::size_t(i)];
+    const auto& smp = t.sample(i);
     s += smp.name + " p" + std::to_string(smp.population) + " m" +
          std::to_string(smp.loci.word(0)) + ":";
     for (int a = 0; a < 2 * t.loci(); ++a) s += " " + std::to_string(t.row(i)[a]);
@@ -88,7 +93,7 @@ TEST(OwnFormat, MissingGenotypes) {
   // Either allele 0 makes the locus missing; only the literal "0" against a
   // non-missing text is refused.
   const auto mask = [](const std::string& a, const std::string& b) {
-    return read("ID,L1,L1,L2,L2\nPOP\nS1," + a + "," + b + ",1,1\n").samples[0].loci;
+    return read("ID,L1,L1,L2,L2\nPOP\nS1," + a + "," + b + ",1,1\n").sample(0).loci;
   };
   EXPECT_EQ(mask("0", "0"), 2u);
   EXPECT_EQ(mask("00", "203"), 2u);
@@ -96,50 +101,51 @@ TEST(OwnFormat, MissingGenotypes) {
   EXPECT_EQ(mask("", ""), 2u);  // empty fields read as 0
   const Error e = error_of("ID,L1,L1,L2,L2\nPOP,A\nS1,1,1,1,1\n\nS2,1,1,0,7\n");
   EXPECT_EQ(e.code(), ErrorCode::HalfMissingGenotype);
-  EXPECT_EQ(e.details().name, "7");
-  EXPECT_EQ(e.details().sample, "S2");
-  EXPECT_EQ(e.details().locus, "L2");
-  EXPECT_EQ(e.details().text, "S2,1,1,0,7\n");
-  EXPECT_EQ(e.details().line, 3);  // samples + population + 2, blank lines not counted
+  const GenotypeDetails& d = e.details<GenotypeDetails>();
+  EXPECT_EQ(d.allele, "7");
+  EXPECT_EQ(d.sample, "S2");
+  EXPECT_EQ(d.locus, "L2");
+  EXPECT_EQ(d.text, "S2,1,1,0,7\n");
+  EXPECT_EQ(d.line, 3);  // samples + population + 2, blank lines not counted
 }
 
 TEST(OwnFormat, ErrorsCarryTheirValues) {
   const std::string head = "ID,L1,L1,L2,L2\n";
   Error e = error_of(head + "POP\nS1,1,1\n");
   EXPECT_EQ(e.code(), ErrorCode::AllelePairCount);
-  EXPECT_EQ(e.details().count, 1);
-  EXPECT_EQ(e.details().limit, 2);
-  EXPECT_EQ(e.details().locus, "L2");
-  EXPECT_EQ(error_of(head + "POP\nS1,1,1,1,1,1,1\n").details().locus, "");
+  EXPECT_EQ(e.details<GenotypeDetails>().found, 1);
+  EXPECT_EQ(e.details<GenotypeDetails>().expected, 2);
+  EXPECT_EQ(e.details<GenotypeDetails>().locus, "L2");
+  EXPECT_EQ(error_of(head + "POP\nS1,1,1,1,1,1,1\n").details<GenotypeDetails>().locus, "");
 
   e = error_of(head + "S1,1,1,1,1\n");
   EXPECT_EQ(e.code(), ErrorCode::SeparatorMissing);
-  EXPECT_EQ(e.details().count, -1);
+  EXPECT_EQ(e.details<PopulationDetails>().population, -1);
   EXPECT_EQ(error_of(head + "POP\nPOP\nS1,1,1,1,1\n").code(), ErrorCode::EmptyPopulation);
 
   e = error_of("ID,L1,L1,L2,L3\n");
   EXPECT_EQ(e.code(), ErrorCode::LocusNamesDiffer);
-  EXPECT_EQ(e.details().name, "L2");
-  EXPECT_EQ(e.details().other, "L3");
-  EXPECT_EQ(e.details().count, 2);
+  EXPECT_EQ(e.details<HeaderDetails>().first, "L2");
+  EXPECT_EQ(e.details<HeaderDetails>().second, "L3");
+  EXPECT_EQ(e.details<HeaderDetails>().locus, 2);
 
   e = error_of(head + "POP\nS1,1,1,1,-1\n");
   EXPECT_EQ(e.code(), ErrorCode::NotANumber);
-  EXPECT_EQ(e.details().text, "-1");
-  EXPECT_EQ(e.details().character, '-');
-  EXPECT_EQ(e.details().line, 3);
-  EXPECT_EQ(e.details().field, 5);
+  EXPECT_EQ(e.details<LineDetails>().text, "-1");
+  EXPECT_EQ(e.details<LineDetails>().character, '-');
+  EXPECT_EQ(e.details<LineDetails>().line, 3);
+  EXPECT_EQ(e.details<LineDetails>().field, 5);
   e = error_of(head + "POP\nS1,1,2147483648,1,1\n");
   EXPECT_EQ(e.code(), ErrorCode::NumberTooLarge);
-  EXPECT_EQ(e.details().field, 3);
+  EXPECT_EQ(e.details<LineDetails>().field, 3);
   EXPECT_EQ(read(head + "POP\nS1,1,2147483647,1,1\n").row(0)[1], 2147483647);
 
   GenotypeReadSettings two;
   two.max_samples = 2;
   e = error_of(head + "POP\nS1,1,1,1,1\nS2,1,1,1,1\nS3,1,1,1,1\n", two);
   EXPECT_EQ(e.code(), ErrorCode::TooManySamples);
-  EXPECT_EQ(e.details().count, 3);
-  EXPECT_EQ(e.details().text, "S3,1,1,1,1\n");
+  EXPECT_EQ(e.details<LimitDetails>().count, 3);
+  EXPECT_EQ(e.details<LimitDetails>().text, "S3,1,1,1,1\n");
 }
 
 // A panel of 300 loci: lines of thousands of characters, names of any
@@ -151,13 +157,13 @@ TEST(OwnFormat, WidePanelsLongLinesAndLongNames) {
     text += "," + locus + std::to_string(k) + "," + locus + std::to_string(k);
     line += k % 70 == 5 ? ",0,0" : ",1,2";
   }
-  EXPECT_EQ(error_of(text + line + ",1,1\n").details().count, 301);
+  EXPECT_EQ(error_of(text + line + ",1,1\n").details<GenotypeDetails>().found, 301);
   const GenotypeTable t = read(text + line + "\n");
   ASSERT_EQ(t.loci(), 300);
   EXPECT_EQ(t.locus_names[299], locus + "299");
-  EXPECT_EQ(t.samples[0].name, name);
-  EXPECT_EQ(t.samples[0].loci.count(), 295);
-  EXPECT_TRUE(t.samples[0].loci.has(299) && !t.samples[0].loci.has(285));
+  EXPECT_EQ(t.sample(0).name, name);
+  EXPECT_EQ(t.sample(0).loci.count(), 295);
+  EXPECT_TRUE(t.sample(0).loci.has(299) && !t.sample(0).loci.has(285));
   EXPECT_EQ(t.row(0)[599], 2);
   const std::string longest(std::size_t(tarvo::SOL), 'x');
   EXPECT_EQ(read("ID," + longest + "," + longest + "\nPOP\nS1,1,1\n").loci(), 1);
@@ -174,9 +180,9 @@ void expect_same(const GenotypeTable& a, const GenotypeTable& b) {
   ASSERT_EQ(a.size(), b.size());
   ASSERT_EQ(a.locus_names, b.locus_names);
   for (int i = 0; i < a.size(); ++i) {
-    EXPECT_EQ(a.samples[i].name, b.samples[i].name);
-    EXPECT_EQ(a.samples[i].loci, b.samples[i].loci);
-    EXPECT_EQ(a.samples[i].population, b.samples[i].population);
+    EXPECT_EQ(a.sample(i).name, b.sample(i).name);
+    EXPECT_EQ(a.sample(i).loci, b.sample(i).loci);
+    EXPECT_EQ(a.sample(i).population, b.sample(i).population);
     EXPECT_TRUE(std::equal(a.row(i), a.row(i) + 2 * a.loci(), b.row(i))) << i;
   }
 }
@@ -190,7 +196,7 @@ TEST(OwnFormat, ReadsLikeTheSameDataInGenepop) {
   for (const auto& name : gen.locus_names) text += "," + name + "," + name;
   text += "\nPOP\n";
   for (int s = 0; s < gen.size(); ++s) {
-    text += gen.samples[std::size_t(s)].name;
+    text += gen.sample(s).name;
     for (int a = 0; a < 2 * gen.loci(); ++a) text += "," + std::to_string(gen.row(s)[a]);
     text += "\n";
   }
@@ -198,9 +204,9 @@ TEST(OwnFormat, ReadsLikeTheSameDataInGenepop) {
   EXPECT_EQ(tarvo::count_frequencies(gen).loci[95].alleles, (std::vector<std::int32_t>{0, 1, 2}));
 }
 
-TEST(OwnFormat, MinimumSizeDropsClosedPopulations) {
-  // Sizes 1, 1, 2, 1: the first and last are kept whatever their size; the
-  // second is dropped and its index reused by the third.
+TEST(OwnFormat, MinimumSizeDropsEverySmallPopulation) {
+  // Sizes 1, 1, 2, 1: all but the third are dropped, the first and the last
+  // included, and the third takes the first index.
   std::string text = "ID,L1,L1\n";
   int n = 0;
   for (int p = 0; p < 4; ++p) {
@@ -212,10 +218,8 @@ TEST(OwnFormat, MinimumSizeDropsClosedPopulations) {
   settings.min_population = 2;
   settings.on_population_dropped = [&](const std::string& name) { dropped.push_back(name); };
   const GenotypeTable t = read(text, settings);
-  EXPECT_EQ(dropped, std::vector<std::string>{"P1"});
-  EXPECT_EQ(summary(t),
-            "loci L1\npops P0@0-1 P2@1-3 P3@3-4\nS1 p0 m1: 1 1\nS3 p1 m1: 1 1\n"
-            "S4 p1 m1: 1 1\nS5 p2 m1: 1 1\n");
+  EXPECT_EQ(dropped, (std::vector<std::string>{"P0", "P1", "P3"}));
+  EXPECT_EQ(summary(t), "loci L1\npops P2@0-2\nS3 p0 m1: 1 1\nS4 p0 m1: 1 1\n");
 }
 
 }  // namespace

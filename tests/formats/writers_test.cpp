@@ -19,8 +19,8 @@ GenotypeTable sample_table() {
       {1, 2, 100, 200, 999, 999}, {7, 7, 0, 0, 12, 13}, {3, 4, 5, 6, 7, 8}};
   for (int i = 0; i < 3; ++i) {
     std::copy(rows[std::size_t(i)].begin(), rows[std::size_t(i)].end(), t.row(i));
-    t.samples[std::size_t(i)].loci = i == 1 ? 5u : 7u;
-    t.samples[std::size_t(i)].population = i == 2 ? 1 : 0;
+    t.sample(i).loci = i == 1 ? 5u : 7u;
+    t.sample(i).population = i == 2 ? 1 : 0;
   }
   return t;
 }
@@ -54,8 +54,8 @@ TEST(WriteGenepop, RefusesAScoredAlleleOverThreeDigits) {
     ADD_FAILURE();
   } catch (const tarvo::Error& e) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::AlleleTooWide);
-    EXPECT_EQ(e.details().value, 1000);
-    EXPECT_EQ(e.details().count, 2);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().allele, 1000);
+    EXPECT_EQ(e.details<tarvo::AlleleDetails>().locus, 1);
   }
   EXPECT_EQ(out.str(), "");
 }
@@ -79,9 +79,9 @@ TEST(WriteFrequencyFile, LeavesOutTheMissingValueAndReadsBack) {
 
 TEST(WriteCompositeFile, ClustersThenTheSamplesOutsideThem) {
   GenotypeTable t = sample_table();
-  t.samples[0].name = "A";
-  t.samples[1].name = "B";
-  t.samples[2].name = "C";
+  t.sample(0).name = "A";
+  t.sample(1).name = "B";
+  t.sample(2).name = "C";
   tarvo::Clusters clusters;
   clusters.samples = {0, 2};
   clusters.cluster_of = {0, 0};

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "cli/help.h"
-#include "cli/loading.h"
 #include "cli/messages.h"
 #include "tarvo/error.h"
 #include "tarvo/formats.h"
@@ -35,31 +34,40 @@ void detect_then_read(std::string_view input, GenotypeFormat format) {
 
 }  // namespace
 
-bool load(cli::Options& o, cli::Model model, const cli::MemoryFiles& files, LoadingBench& bench,
-          cli::LoadedData& data) {
-  const cli::LoadContext context{o,           model,         bench.console, bench.rng,
-                                 bench.stage, bench.reading, bench.outputs, &files};
+std::optional<AnalysisResult> run_model(const cli::Options& o, cli::Model model,
+                                        const MemoryFiles& files, Bench& bench, bool whole) {
+  std::istringstream genotypes(files.genotypes), frequencies(files.frequencies);
+  cli::Options shown = o;
+  cli::Progress progress(shown, model, 1, bench.console, bench.outputs, nullptr, bench.doing);
   try {
+    AnalysisInput input;
     if (o.genotype_file.given) {
-      const GenotypeFormat format = cli::detect_genotype_format(context);
-      o.own_format = format == GenotypeFormat::Own;
-      o.genalex_format = format == GenotypeFormat::Genalex;
+      input.genotypes = detect_genotypes(genotypes);
+      shown.own_format = input.genotypes.format == GenotypeFormat::Own;
+      shown.genalex_format = input.genotypes.format == GenotypeFormat::Genalex;
     }
-    data = cli::load_data(context);
-    return true;
+    if (o.frequency_file.given) input.frequencies = [&]() -> std::istream& { return frequencies; };
+    const AnalysisSettings settings = cli::analysis_settings(shown, model, 1, 1);
+    if (whole) return analyse(input, settings, progress);
+    Rng rng(settings.seed);
+    AnalysisResult loaded;
+    loaded.data = load_data(input, settings, rng, progress);
+    return loaded;
   } catch (const Error& e) {
     cli::MessageContext messages;
-    messages.file = bench.reading;
+    messages.file = bench.doing.reading;
+    messages.frequencies = &bench.doing.frequencies;
     (void)cli::report_error(e, messages, bench.console);
   } catch (const cli::Exit&) {
+  } catch (const LociMismatch&) {
   }
-  return false;
+  return std::nullopt;
 }
 
 namespace {
 
 // The loading stage of one model as the command line would set it up.
-void load_model(cli::Model model, const cli::MemoryFiles& files) {
+void load_model(cli::Model model, const MemoryFiles& files) {
   cli::Options o;
   const int m = cli::number(model);
   o.genotype_file = {"in.gen", m != 4};
@@ -67,9 +75,8 @@ void load_model(cli::Model model, const cli::MemoryFiles& files) {
   o.simulated_samples = {20, m >= 3};
   o.recaptures = {3, m >= 3};
   o.score_percent = {50, m == 3 || m == 4};
-  LoadingBench bench;
-  cli::LoadedData data;
-  (void)load(o, model, files, bench, data);
+  Bench bench;
+  (void)run_model(o, model, files, bench, false);
 }
 
 // The words of a command line, NUL-separated as the system hands them over;
@@ -106,7 +113,7 @@ void command_line(std::string_view input) {
 
 void load_both(std::string_view input) {
   const std::size_t cut = input.find("\n%%\n");
-  cli::MemoryFiles files{std::string(input.substr(0, cut)), ""};
+  MemoryFiles files{std::string(input.substr(0, cut)), ""};
   if (cut != std::string_view::npos) files.frequencies = input.substr(cut + 4);
   load_model(
       input.size() % 2 ? cli::Model::AnalyseWithFrequencies : cli::Model::SimulateWithFileMasks,
@@ -127,11 +134,11 @@ constexpr Target ALL_TARGETS[] = {
            }},
     Target{"load_genotypes",
            [](std::string_view in) {
-             load_model(GENOTYPE_MODELS[in.size() % 3], cli::MemoryFiles{std::string(in), ""});
+             load_model(GENOTYPE_MODELS[in.size() % 3], MemoryFiles{std::string(in), ""});
            }},
     Target{"load_frequencies",
            [](std::string_view in) {
-             load_model(cli::Model::SimulateFromFrequencies, cli::MemoryFiles{"", std::string(in)});
+             load_model(cli::Model::SimulateFromFrequencies, MemoryFiles{"", std::string(in)});
            }},
     Target{"load_both", load_both},
     Target{"options", command_line},

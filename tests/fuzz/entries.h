@@ -14,15 +14,18 @@
 // - run: a whole small run (see run_entry below).
 #pragma once
 
+#include <optional>
 #include <span>
+#include <sstream>
 #include <string>
 #include <string_view>
 
-#include "cli/loading.h"
 #include "cli/models.h"
+#include "cli/options.h"
 #include "cli/outputs.h"
+#include "cli/progress.h"
 #include "report/report.h"
-#include "tarvo/rng.h"
+#include "tarvo/analysis.h"
 
 namespace tarvo::fuzz {
 
@@ -36,20 +39,27 @@ extern const std::span<const Target> TARGETS;
 // The target of that name; null when there is none.
 [[nodiscard]] const Target* find_target(std::string_view name);
 
-// What a loading stage needs besides the options, set up as the program
-// does, its messages written to nowhere.
-struct LoadingBench {
-  report::Console console{nullptr, nullptr};
-  Rng rng{1};
-  int stage = 2;
-  std::string reading;
-  cli::OutputSet outputs;  // kept in memory, never written
+// The input files held in memory.
+struct MemoryFiles {
+  std::string genotypes;
+  std::string frequencies;
 };
 
-// The loading stage of the model, its refusals reported through the
-// program's messages; false when the data was refused.
-[[nodiscard]] bool load(cli::Options& options, cli::Model model, const cli::MemoryFiles& files,
-                        LoadingBench& bench, cli::LoadedData& data);
+// The program's side of a run from memory: its messages and files kept in
+// memory, never written.
+struct Bench {
+  std::ostringstream sink;
+  report::Console console{&sink, &sink};
+  cli::OutputSet outputs;
+  cli::Doing doing;
+};
+
+// The analysis of the model (only its loading stage when `whole` is false),
+// told through the program's progress lines and its refusals through the
+// program's messages; none when the data was refused.
+[[nodiscard]] std::optional<AnalysisResult> run_model(const cli::Options& options, cli::Model model,
+                                                      const MemoryFiles& files, Bench& bench,
+                                                      bool whole);
 
 // A whole run from memory: loading, calibration, the reference scan, the
 // estimates and standard errors of each iteration, the clusters, and every

@@ -94,49 +94,13 @@ TEST(Report, Table2ShowsNanForUndefinedError) {
 
 TEST(Report, CellsReportRows) {
   CellEstimates estimates;
-  CellEstimate within{.cell = {0, 0},
-                      .within = true,
-                      .later_size = 10,
-                      .earlier_size = 10,
-                      .size = 10,
-                      .effective = 8.5,
-                      .false_positives = 0.123,
-                      .matches = 3,
-                      .shadowed = false,
-                      .recaptures = 2.75,
-                      .percent = 37.93,
-                      .warnings = {}};
-  CellEstimate between{.cell = {1, 0},
-                       .within = false,
-                       .later_size = 12,
-                       .earlier_size = 10,
-                       .size = 11,
-                       .effective = 2,
-                       .false_positives = 0.05,
-                       .matches = 2,
-                       .shadowed = false,
-                       .recaptures = 1.5,
-                       .percent = 13.64,
-                       .warnings = {{"E12", 0.5, 1, 2}}};
-  CellEstimate shadowed{.cell = {1, 1},
-                        .within = true,
-                        .later_size = 12,
-                        .earlier_size = 12,
-                        .size = 12,
-                        .effective = 9.25,
-                        .false_positives = 1.5,
-                        .matches = 1,
-                        .shadowed = true,
-                        .recaptures = 0,
-                        .percent = 0,
-                        .warnings = {}};
+  // cell, within, sizes later and earlier, size, E, V, M, shadowed, R_hat, P, warnings
+  const CellEstimate within{{0, 0}, true, 10, 10, 10, 8.5, 0.123, 3, false, 2.75, 37.93, {}};
+  const CellEstimate between{{1, 0}, false, 12,    10,  11,    2,
+                             0.05,   2,     false, 1.5, 13.64, {{"E12", 0.5, 1, 2}}};
+  const CellEstimate shadowed{{1, 1}, true, 12, 12, 12, 9.25, 1.5, 1, true, 0, 0, {}};
   estimates.cells = {within, between, shadowed};
-  CellsReportInput input{.estimates = &estimates,
-                         .reference = nullptr,
-                         .iteration = 0,
-                         .false_positives = 0.5,
-                         .any_matches = true,
-                         .by_population = true};
+  CellsReportInput input{.estimates = &estimates, .false_positives = 0.5, .by_population = true};
   std::ostringstream out;
   cells_report(out, input);
   const std::string text = out.str();
@@ -207,8 +171,8 @@ TEST(Report, FrequencyReport) {
 GenotypeTable four_samples() {
   GenotypeTable table(2, 4);
   for (int s = 0; s < 4; ++s) {
-    table.samples[std::size_t(s)].name = "S" + std::to_string(s + 1);
-    table.samples[std::size_t(s)].loci = all_loci(2);
+    table.sample(s).name = "S" + std::to_string(s + 1);
+    table.sample(s).loci = all_loci(2);
     for (int a = 0; a < 4; ++a) table.row(s)[a] = 100 + a;
   }
   table.populations = {{"P", 0, 4}};

@@ -28,38 +28,48 @@ GenotypeTable three_samples() {
   t.populations = {{"North", 0, 2}, {"", 2, 3}};
   const char* names[] = {"a", "b", "c\td"};
   for (int i = 0; i < 3; ++i) {
-    t.samples[std::size_t(i)] = Sample{names[i], 1u, i < 2 ? 0 : 1};
+    t.sample(i) = Sample{names[i], 1u, i < 2 ? 0 : 1};
     t.row(i)[0] = 10;
     t.row(i)[1] = 12 + i;
   }
   return t;
 }
 
-TEST(Tables, PairsAndIndividuals) {
+TEST(Tables, PairsIndividualsAndGroups) {
   const GenotypeTable t = three_samples();
   Calibration cal;
   cal.sets = 10;
   cal.pooled = {9.0, 5.0, 1.0};
   const std::vector<MatchPair> pairs = {{1, 0, 0, 0, 9.0, 1u}, {2, 1, 1, 0, 0.5, 1u}};
+  Review review;
+  review.pairs = {{2, 1, 0.25, -1.5, 2, FlagFullSiblings | FlagChain}, {2, 1, 0.5, 3, 4, 0}};
+  review.individuals = {{{2, 0}, 1, 9.0, 1}, {{1}, 0, std::nan(""), -1}};
+  review.individual_of = {0, 1, 0};
   std::ostringstream out;
-  pairs_table(out, t, pairs, cal, 1);
+  pairs_table(out, t, pairs, cal, review, 1);
   EXPECT_EQ(out.str(),
-            "rank\tsample_1\tsample_2\tpopulation_1\tpopulation_2\tpopulation_name_1\t"
-            "population_name_2\tloci_compared\tloci_mismatching\talleles_compared\t"
-            "alleles_mismatching\tdropouts\tllr\tfalse_positives\taccepted\n"
-            "1\tb\ta\t1\t1\tNorth\tNorth\t1\t1\t2\t1\t0\t9\t0\t1\n"
-            "2\t\"c\td\"\tb\t2\t1\t\tNorth\t1\t1\t2\t1\t0\t0.5\tNA\t0\n");
+            "rank\tsample_1\tsample_2\tsample_number_1\tsample_number_2\tpopulation_1\t"
+            "population_2\tpopulation_name_1\tpopulation_name_2\tloci_compared\t"
+            "loci_mismatching\talleles_compared\talleles_mismatching\tdropouts\tllr\t"
+            "false_positives\taccepted\tmismatch_probability\tllr_vs_full_siblings\t"
+            "llr_vs_parent_offspring\tflags\n"
+            "1\tb\ta\t2\t1\t1\t1\tNorth\tNorth\t1\t1\t2\t1\t0\t9\t0\t1\t0.25\t-1.5\t2\t"
+            "full_siblings;chain\n"
+            "2\t\"c\td\"\tb\t3\t2\t2\t1\t\tNorth\t1\t1\t2\t1\t0\t0.5\tNA\t0\t0.5\t3\t4\t\n");
 
-  Clusters clusters;
-  clusters.samples = {2, 0};
-  clusters.cluster_of = {0, 0};
-  clusters.groups = {{2, 0}};
   std::ostringstream ind;
-  individuals_table(ind, t, clusters);
+  individuals_table(ind, t, review);
   EXPECT_EQ(ind.str(),
             "sample_number\tsample\tpopulation\tpopulation_name\tindividual\t"
             "samples_in_individual\n"
             "1\ta\t1\tNorth\t1\t2\n2\tb\t1\tNorth\t2\t1\n3\t\"c\td\"\t2\t\t1\t2\n");
+
+  std::ostringstream groups;
+  groups_table(groups, t, review);
+  EXPECT_EQ(groups.str(),
+            "individual\tsamples\tsample_numbers\tsample_names\taccepted_pairs\tpossible_pairs\t"
+            "weakest_llr\tmost_mismatching_alleles\tflags\n"
+            "1\t2\t3;1\t\"c\td;a\"\t1\t1\t9\t1\t\n2\t1\t2\tb\t0\t0\tNA\tNA\t\n");
 }
 
 struct Levels {

@@ -1,0 +1,3 @@
+library(testthat)
+library(tarvo)
+test_check("tarvo")
