@@ -219,7 +219,8 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
 
   for (int r = 0; r < settings.runs; ++r) {
     if (observer.on_run) observer.on_run(r);
-    const bool planted = simulate_run(set, out.plan, rows, settings, masks, freqs, rng, observer, r);
+    const bool planted =
+        simulate_run(set, out.plan, rows, settings, masks, freqs, rng, observer, r);
     const PairScorer scorer(set, freqs, settings.score_error);
     scan_settings.key = StreamKey{settings.seed, DrawStage::ErrorScan, std::uint32_t(r),
                                   std::uint32_t(settings.pass)};

@@ -127,9 +127,10 @@ TEST(ParseOptions, FastOnlyAsAWholeWord) {
   EXPECT_TRUE(p.parse({"--fast", "-1", "a"}).fast);
   // Given twice it is still one mode, not a duplicate.
   EXPECT_TRUE(p.parse({"-1", "a", "--fast", "--fast"}).fast);
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-1", "a", "--fas"}, {"-1", "a", "--fastest"},
-        {"-1", "a", "-fast"}, {"-1", "a", "--", "--fast"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-1", "a", "--fas"},
+                                               {"-1", "a", "--fastest"},
+                                               {"-1", "a", "-fast"},
+                                               {"-1", "a", "--", "--fast"}}) {
     Parsed refused;
     EXPECT_THROW((void)refused.parse(args), Exit) << args[2];
   }
