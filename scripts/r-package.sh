@@ -7,8 +7,8 @@
 # the one place they live.
 #   bash scripts/r-package.sh            copy, build, R CMD check --no-manual
 #   bash scripts/r-package.sh install    copy, build, install into the user's R library
-#   bash scripts/r-package.sh expected   the program's tables for the package's tests
-#                                        (needs build/release/tarvo)
+#   bash scripts/r-package.sh expected   the program's tables for the package's tests,
+#                                        default and --fast (needs build/release/tarvo)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -82,8 +82,12 @@ case $mode in
     (cd "$work/expected" &&
       "$root/build/release/tarvo" -1 "$root/tests/data/nancycats.gen" "${cats_options[@]}" \
         -d cats >stdout.txt) || [ $? -eq 1 ] # a normal run ends with status 1
+    (cd "$work/expected" &&
+      "$root/build/release/tarvo" -1 "$root/tests/data/nancycats.gen" "${cats_options[@]}" \
+        --fast -d cats_fast >stdout_fast.txt) || [ $? -eq 1 ]
     cp "$work/expected/cats_pairs.tsv" "$out/cats_pairs.tsv"
     cp "$work/expected/cats_summary.tsv" "$out/cats_summary.tsv"
+    cp "$work/expected/cats_fast_summary.tsv" "$out/cats_fast_summary.tsv"
     ;;
   *)
     echo "usage: bash scripts/r-package.sh [check|install|expected]" >&2

@@ -75,6 +75,11 @@ struct AnalysisSettings {
   MaskResampling mask_resampling = MaskResampling::AllSamples;
   std::uint32_t seed = 1;
   int threads = 1;  // the results never depend on it
+  // The fast mode: the calibration sets, the pair scans and the standard-error
+  // runs draw from counter-based streams keyed by the seed, on every thread,
+  // and the number of missing-loci patterns is not limited. The same laws and
+  // the same results for any thread count, but not the bytes of a default run.
+  bool fast = false;
 
   [[nodiscard]] bool simulated() const { return simulated_samples > 0; }
 };

@@ -36,6 +36,10 @@ struct CalibrationSettings {
   bool resample_reference_masks = true;
   int score_percent = 100;
   int threads = 1;  // the results never depend on it
+  // The fast mode: each set's samples drawn from streams keyed by seed, set
+  // and sample, on every thread; the generator passed is left untouched.
+  bool fast = false;
+  std::uint32_t seed = 0;
 };
 
 struct Calibration {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tarvo/genotypes.h"
+#include "tarvo/keyed_rng.h"
 #include "tarvo/rng.h"
 
 namespace tarvo {
@@ -16,8 +17,10 @@ struct MissingPattern {
 };
 
 // Distinct masks in order of first appearance. Throws Error(TooManyPatterns)
-// past PERM distinct masks.
-[[nodiscard]] std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks);
+// past PERM distinct masks unless unlimited (the fast mode: nothing but the
+// check holds the patterns to PERM).
+[[nodiscard]] std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks,
+                                                         bool unlimited = false);
 
 // Masks scored at each locus with probability score_percent / 100, redrawn
 // until at least one locus is scored. Throws Error(NoLociRead) for no loci
@@ -33,5 +36,20 @@ struct MissingPattern {
 [[nodiscard]] std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
                                                                  std::span<const LociMask> source,
                                                                  Rng& rng);
+
+}  // namespace tarvo
+
+namespace tarvo {
+
+// The same three ways, each sample drawing from its own stream of `stage`
+// (the fast mode): the same laws, other draws.
+[[nodiscard]] std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent,
+                                                 const KeyedDraws& draws, DrawStage stage);
+[[nodiscard]] std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> source,
+                                                   const KeyedDraws& draws, DrawStage stage);
+[[nodiscard]] std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
+                                                                 std::span<const LociMask> source,
+                                                                 const KeyedDraws& draws,
+                                                                 DrawStage stage);
 
 }  // namespace tarvo

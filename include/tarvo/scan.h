@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tarvo/genotypes.h"
+#include "tarvo/keyed_rng.h"
 #include "tarvo/limits.h"
 #include "tarvo/rng.h"
 #include "tarvo/scorer.h"
@@ -49,6 +50,11 @@ struct ScanSettings {
   double retype_error = 0;       // error rate of the self-comparisons
   bool count_mismatches = false;
   int threads = 1;  // the results never depend on it
+  // The fast mode: every row draws its retypings from its own keyed stream
+  // (the generator passed is then left untouched), errors by geometric gaps,
+  // rows shared among the threads.
+  bool fast = false;
+  StreamKey key{};
 };
 
 struct PairScan {
@@ -66,6 +72,8 @@ struct PairScan {
 // first lower one. A score counts at level k when its position is k or less.
 [[nodiscard]] int rank_in_descending(std::span<const double> v, double x);
 
+// Tables holding alleles the frequencies lack are scanned the sequential way
+// even in the fast mode.
 [[nodiscard]] PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng);
 
 // Loci compared and loci whose genotypes differ, for one pair of a table.

@@ -65,6 +65,11 @@ class PairScorer {
   [[nodiscard]] bool retyped_factor(int s, int k, const Retyping* errors, int count,
                                     double& factor) const;
 
+  // A factor no retyped copy's locus can fall below (0 when not known): with
+  // the largest of a sample's error-free factors it bounds how far errors
+  // can lower a self-comparison.
+  [[nodiscard]] double smallest_retyped_factor() const;
+
   // ln of a product, or FLOOR_LLR below the floor.
   [[nodiscard]] static double score_of_product(double product);
 

@@ -8,6 +8,7 @@
 
 #include "tarvo/frequencies.h"
 #include "tarvo/genotypes.h"
+#include "tarvo/keyed_rng.h"
 #include "tarvo/rng.h"
 
 namespace tarvo {
@@ -19,6 +20,11 @@ using AlleleCounts = std::vector<std::vector<int>>;
 // loci, whatever the masks say). A draw above every cumulative frequency
 // takes the last allele.
 AlleleCounts draw_unrelated(GenotypeTable& table, int drawn, const FrequencyTable& freqs, Rng& rng);
+
+// The same for every sample of table, each drawing from its own stream of
+// stage (the fast mode).
+void draw_unrelated(GenotypeTable& table, const FrequencyTable& freqs, const KeyedDraws& draws,
+                    DrawStage stage);
 
 // With probability rate per locus, one allele of sample s (chosen by a coin)
 // is replaced by a draw from the frequencies.
@@ -79,5 +85,11 @@ struct PlantedRow {
 bool simulate_with_recaptures(GenotypeTable& set, RecapturePlan& plan, int rows,
                               const RecaptureSettings& settings, const FrequencyTable& freqs,
                               Rng& rng, const std::function<void(const PlantedRow&)>& on_row = {});
+// The same from keyed streams (the fast mode): each sample's genotypes and
+// errors, and each plan row's rounding, from streams of their own.
+bool simulate_with_recaptures(GenotypeTable& set, RecapturePlan& plan, int rows,
+                              const RecaptureSettings& settings, const FrequencyTable& freqs,
+                              const KeyedDraws& draws,
+                              const std::function<void(const PlantedRow&)>& on_row = {});
 
 }  // namespace tarvo

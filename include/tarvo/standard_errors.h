@@ -55,6 +55,12 @@ struct StandardErrorSettings {
   double retype_error = 0.01;     // E of the self-comparisons
   RecaptureSettings copying;
   int threads = 1;  // the results never depend on it
+  // The fast mode: the runs draw from streams keyed by seed, pass (the
+  // convergence iteration), run and row, and the generator passed is used
+  // only by what has no keyed stream.
+  bool fast = false;
+  std::uint32_t seed = 0;
+  int pass = 0;
 };
 
 struct StandardErrors {

@@ -16,6 +16,8 @@ print.summary.tarvo_result <- function(x, ...) {
       line("Accepted pairs:", x$accepted_pairs),
       line("Individuals:", x$individuals),
       line("Corrected recaptures:", sprintf("%.2f (%s)", x$recaptures, se)), sep = "\n")
+  if (isTRUE(x$fast))
+    cat(line("Draws:", "--fast (counter-based streams, not the default draws)"), sep = "\n")
   invisible(x)
 }
 

@@ -13,14 +13,9 @@ tarvo_analyse <- function(x, error = 0.01, seed = NULL, threads = NULL, fast = F
                           iterations = 10, level = 6,
                           min_population = NULL, separator = "POP",
                           mask_resampling = 1, verbose = TRUE) {
-  # The fast mode's keyed draws are not in this version: refuse rather than
-  # give other statistics under its name.
-  if (!identical(fast, FALSE))
-    stop("fast = TRUE needs the fast mode, which this version of tarvo does not have",
-         call. = FALSE)
   if (is.null(seed)) seed <- floor(stats::runif(1, 0, 2^32))
   options <- run_options(separator, min_population, error, retype_error, calibration_sets,
-                         se_runs, iterations, level, mask_resampling, seed, threads)
+                         se_runs, iterations, level, mask_resampling, seed, threads, fast)
   r <- run(x, options, "analyse", verbose)
   if (isTRUE(r$unusable))
     stop(tarvo_condition("Due to all alleles in at least one loci having all missing values"))
@@ -42,7 +37,7 @@ tarvo_power <- function(x, separator = "POP", min_population = NULL) {
 run_options <- function(separator = "POP", min_population = NULL, error = 0.01,
                         retype_error = error, calibration_sets = 200, se_runs = 100,
                         iterations = 10, level = 6, mask_resampling = 1, seed = 1,
-                        threads = NULL) {
+                        threads = NULL, fast = FALSE) {
   within <- function(value, low, high) {
     name <- deparse(substitute(value))
     if (!is.numeric(value) || length(value) != 1 || is.na(value) || value < low || value > high)
@@ -64,6 +59,8 @@ run_options <- function(separator = "POP", min_population = NULL, error = 0.01,
   if (!is.null(threads)) within(threads, 1, 1024)
   if (!is.character(separator) || length(separator) != 1 || !nzchar(separator))
     stop("separator must be one word", call. = FALSE)
+  if (!is.logical(fast) || length(fast) != 1 || is.na(fast))
+    stop("fast must be TRUE or FALSE", call. = FALSE)
   # Decimal options go in as the program holds them, in ten-thousandths.
   list(separator = separator, min_population = as.integer(if (is.null(min_population)) 0
                                                           else min_population),
@@ -71,7 +68,8 @@ run_options <- function(separator = "POP", min_population = NULL, error = 0.01,
        calibration_sets = as.integer(calibration_sets), se_runs = as.integer(se_runs),
        iterations = as.integer(iterations), level = as.integer(level - first),
        masks = as.integer(mask_resampling), seed = floor(seed),
-       threads = as.integer(if (is.null(threads)) 0 else threads), create_only = FALSE)
+       threads = as.integer(if (is.null(threads)) 0 else threads), fast = fast,
+       create_only = FALSE)
 }
 
 run <- function(x, options, what, verbose) {

@@ -91,6 +91,7 @@ tarvo::AnalysisSettings read_settings(const Rcpp::List& options) {
   s.seed = static_cast<std::uint32_t>(Rcpp::as<double>(options["seed"]));
   const int threads = Rcpp::as<int>(options["threads"]);
   s.threads = threads > 0 ? threads : int(std::max(1u, std::thread::hardware_concurrency()));
+  s.fast = Rcpp::as<bool>(options["fast"]);
   s.create_only = Rcpp::as<bool>(options["create_only"]);
   return s;
 }
@@ -140,7 +141,8 @@ Rcpp::List figures(const tarvo::AnalysisSettings& s, const tarvo::AnalysisResult
       Rcpp::_["search"] = search_state(s, r), Rcpp::_["accepted_pairs"] = level.matches,
       Rcpp::_["individuals"] = r.individuals(level),
       Rcpp::_["recaptures"] = r.scan.levels[z].recaptures,
-      Rcpp::_["se"] = r.search.tried(level.level) ? r.search.standard_errors()[z] : NA_REAL);
+      Rcpp::_["se"] = r.search.tried(level.level) ? r.search.standard_errors()[z] : NA_REAL,
+      Rcpp::_["fast"] = s.fast);
 }
 
 // The program's tab-separated tables of the chosen level.

@@ -40,6 +40,8 @@ void calibrate_and_scan(Analysis& a, bool reference_masks) {
   calibration.resample_reference_masks = reference_masks;
   calibration.score_percent = s.score_percent;
   calibration.threads = s.threads;
+  calibration.fast = s.fast;
+  calibration.seed = s.seed;
   r.calibration = calibrate(r.data.reference, r.data.frequencies, calibration, a.rng,
                             [&a] { a.observer.calibration_set(); });
   a.observer.calibrated(r);
@@ -51,6 +53,8 @@ void calibrate_and_scan(Analysis& a, bool reference_masks) {
   scan.retype_error = s.retype_error;
   scan.count_mismatches = true;
   scan.threads = s.threads;
+  scan.fast = s.fast;
+  scan.key = StreamKey{s.seed, DrawStage::ReferenceScan, 0, 0};
   r.scan = scan_pairs(*a.scorer, scan, a.rng);
   a.observer.scanned(r);
 }
@@ -101,6 +105,9 @@ StandardErrorSettings error_settings(const Analysis& a, const LevelResult& level
   e.retype_error = s.retype_error;
   e.copying = copies;
   e.threads = s.threads;
+  e.fast = s.fast;
+  e.seed = s.seed;
+  e.pass = level.iteration;  // each iteration its own streams
   return e;
 }
 

@@ -144,7 +144,7 @@ std::vector<LociMask> simulated_masks(const Loader& l, int nloci, const Genotype
 void simulate_reference_data(const Loader& l, LoadedData& data, const GenotypeTable* read,
                              const std::vector<std::string>& names) {
   const std::vector<LociMask> masks = simulated_masks(l, static_cast<int>(names.size()), read);
-  data.patterns = tally_patterns(masks);
+  data.patterns = tally_patterns(masks, l.settings.fast);
   data.reference = simulated_table(l.settings, names, masks, read);
   simulate(l, data.reference, data.frequencies);
 }
@@ -159,7 +159,7 @@ LoadedData load_with_frequencies(const Loader& l) {
     name_loci_from(data.frequencies, data.reference);
     tell_shared_names(l, data.reference);
     l.observer.samples_read(data.reference.size(), data.reference.loci());
-    data.patterns = tally_patterns(data.reference.masks());
+    data.patterns = tally_patterns(data.reference.masks(), l.settings.fast);
     return data;
   }
   std::vector<std::string> names;
@@ -183,7 +183,7 @@ LoadedData load_from_genotypes(const Loader& l) {
   l.observer.samples_read(read.size(), read.loci());
   data.frequencies = count_frequencies(read);
   if (!l.settings.simulated()) {
-    data.patterns = tally_patterns(read.masks());
+    data.patterns = tally_patterns(read.masks(), l.settings.fast);
     data.reference = std::move(read);
     return data;
   }

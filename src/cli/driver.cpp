@@ -215,6 +215,9 @@ void start_outputs(const CommandLine& line, Program& program) {
     if (file != Output::Stat || analyses(line.model))
       report::write_header(program.outputs.text(name), header, name);
   }
+  // The statistics say how they were drawn.
+  if (o.fast && analyses(line.model))
+    program.outputs.text(o.output(Output::Stat)) << format("\nDraws: %s\n", FAST_DRAWS);
   if (!analyses(line.model) && o.recaptures.value == 0)
     program.outputs.text(o.output(Output::Pair))
         << "\n\nNo recaptures simulated.\nIf you desire to simulate recaptures use option: "

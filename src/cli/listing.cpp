@@ -71,6 +71,10 @@ void list_options(std::ostream& out, const Options& o, std::uint32_t seed) {
     else
       file_rows(out, letter, o);
   }
+  // The options with only a long name, each only when set, so that runs
+  // without them list as they always have.
+  for (const OptionEntry& entry : OPTION_TABLE)
+    if (entry.letter == 0 && o.*entry.flag) out << format("         %s    1\n", entry.long_name);
   out << RULE << "\n";
   out.flush();
 }

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "report/report.h"
 #include "tarvo/calibration.h"
@@ -60,6 +61,7 @@ struct Options {
   Setting<int> threads;                 // -t; results never depend on it
   bool leave_out_misses = false;        // -w
   bool quiet = false;                   // -q, --quiet
+  bool fast = false;                    // --fast
   Setting<int> score_percent;           // -Y, x 100
   Setting<int> level;                   // -z, as a level index
   std::array<std::string, OUTPUTS> outputs{};
@@ -118,6 +120,10 @@ struct OptionEntry {
   ModelSet refused_by = 0;
   const char* notice = "";     // said to standard output whenever the letter is used
   const char* help = nullptr;  // its lines of --help; none for a hidden letter
+  // A word that stands for the option on its own, never clustered. An option
+  // with no letter has only this word: a flag listed only when set (so runs
+  // without it list as they always have), and given twice it is still set.
+  const char* long_name = nullptr;
 };
 
 // In the order of the help text; an input file is a letter digit.
@@ -222,7 +228,8 @@ inline constexpr OptionEntry OPTION_TABLE[] = {
      .kind = OptionKind::Flag,
      .flag = &Options::quiet,
      .help = "  -q, --quiet standard output keeps the opening block, warnings, errors and the\n"
-             "              summary; the log keeps every line\n"},
+             "              summary; the log keeps every line\n",
+     .long_name = "--quiet"},
     {.letter = 'r',
      .kind = OptionKind::Seed,
      .help = "  -r NUM      seed of the random number generator [the time]\n"},
@@ -277,10 +284,18 @@ inline constexpr OptionEntry OPTION_TABLE[] = {
      .default_number = 5,
      .refused_by = models({7, 8, 9, 10}),
      .help = "  -z NUM      starting false-positive level, 1 to 50 (0 to 49 with -n 1000) [6]\n"},
+    // Counter-based draws: the same laws, not the bytes of a default run.
+    {.kind = OptionKind::Flag,
+     .flag = &Options::fast,
+     .help = "  --fast      counter-based draws on every core: the same laws, other bytes than\n"
+             "              a default run (large studies)\n",
+     .long_name = "--fast"},
 };
 
 // The letter's entry, or nullptr for a letter that is no option.
 [[nodiscard]] const OptionEntry* find_option(char letter);
+// The entry a whole word names ("--quiet", "--fast"), or nullptr.
+[[nodiscard]] const OptionEntry* find_long_option(std::string_view word);
 
 // Reads the arguments (args[0] is the program) into options; -E defaults to
 // -e and -z counts from 0 with 1000 sets. A grammar failure writes its

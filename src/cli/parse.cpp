@@ -94,8 +94,9 @@ class Tokenizer {
         strays_.insert(strays_.end(), args_.begin() + std::ptrdiff_t(i) + 1, args_.end());
         break;
       }
-      if (arg == "--quiet") {
-        words_.emplace_back("-q");
+      // A long option is a word of its own, never clustered.
+      if (const OptionEntry* entry = find_long_option(arg)) {
+        words_.push_back(entry->letter != 0 ? std::string("-") + entry->letter : arg);
         continue;
       }
       if (arg.size() < 2 || arg[0] != '-') {
@@ -242,8 +243,15 @@ void set_value(Options& o, const OptionEntry& entry, const std::string& value,
 }  // namespace
 
 const OptionEntry* find_option(char letter) {
+  if (letter == 0) return nullptr;  // the options that have only a long name
   for (const OptionEntry& entry : OPTION_TABLE)
     if (entry.letter == letter) return &entry;
+  return nullptr;
+}
+
+const OptionEntry* find_long_option(std::string_view word) {
+  for (const OptionEntry& entry : OPTION_TABLE)
+    if (entry.long_name != nullptr && word == entry.long_name) return &entry;
   return nullptr;
 }
 
@@ -264,6 +272,12 @@ Options parse_options(std::span<const std::string> args, const std::string& prog
   Options o;
   const std::vector<std::string>& words = tokens.words();
   for (std::size_t i = 0; i < words.size(); ++i) {
+    const OptionEntry* named = find_long_option(words[i]);
+    if (named != nullptr && named->letter == 0) {
+      // Given twice it is still one mode.
+      o.*named->flag = true;
+      continue;
+    }
     const OptionEntry& entry = *find_option(words[i][1]);
     if (*entry.notice != '\0') console.out(entry.notice);
     const bool flag = entry.kind == OptionKind::Flag;

@@ -94,6 +94,7 @@ AnalysisSettings analysis_settings(const Options& o, Model model, std::uint32_t 
   s.mask_resampling = static_cast<MaskResampling>(o.mask_resampling.value);
   s.seed = seed;
   s.threads = threads;
+  s.fast = o.fast;
   return s;
 }
 

@@ -182,6 +182,8 @@ std::string summary(const Options& o, Model model, const AnalysisResult& r,
                                         : std::string(" (s.e. not simulated)\n");
     text += review_summary(r, o.prefix.value + TABLE_FILES.pairs);
   }
+  // Every result says how it was drawn.
+  if (o.fast) text += format("  %-24s%s\n", "Draws:", FAST_DRAWS);
   text += "  Files written:\n";
   for (const std::string& name : files) text += "    " + name + "\n";
   return text;

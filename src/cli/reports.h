@@ -13,6 +13,9 @@
 
 namespace tarvo::cli {
 
+// How a fast run's results were drawn: the summary and the statistics file.
+inline constexpr const char* FAST_DRAWS = "--fast (counter-based streams, not the default draws)";
+
 struct ChosenLevel {
   const Options& options;
   Model model;

@@ -114,6 +114,20 @@ struct SetSource {
   const CalibrationSettings& settings;
   Rng& rng;
 
+  // The fast mode's set s: every sample from streams of its own, drawn on
+  // every thread.
+  void simulate_keyed(SimulatedSet& set, int s) const {
+    const int n = reference.size();
+    const KeyedDraws draws{settings.seed, std::uint32_t(s), 0, settings.threads};
+    set.masks = settings.resample_reference_masks
+                    ? resample_masks(n, reference_masks, draws, DrawStage::CalibrationMasks)
+                    : random_masks(n, reference.loci(), settings.score_percent, draws,
+                                   DrawStage::CalibrationMasks);
+    for (int i = 0; i < n; ++i) set.table.sample(i).loci = set.masks[std::size_t(i)];
+    draw_unrelated(set.table, freqs, draws, DrawStage::CalibrationGenotypes);
+    set.scorer = std::make_unique<PairScorer>(set.table, freqs, settings.error);
+  }
+
   // The only user of the generator in a calibration.
   void simulate(SimulatedSet& set) const {
     const int n = reference.size();
@@ -155,6 +169,41 @@ LevelTable top_scores(const SimulatedSet& set, int threads,
   return TopScores::merge(tops);
 }
 
+// The sets drawn in turn from the generator: the next is simulated while
+// this one is scored.
+void pool_sequential(std::vector<double>& pooled, const SetSource& source,
+                     const CalibrationSettings& settings, const std::function<void()>& on_set) {
+  const GenotypeTable& reference = source.reference;
+  std::array<SimulatedSet, 2> sets{SimulatedSet{empty_like(reference), {}, nullptr},
+                                   SimulatedSet{empty_like(reference), {}, nullptr}};
+  if (settings.sets > 0) {
+    if (on_set) on_set();
+    source.simulate(sets[0]);
+  }
+  for (int s = 0; s < settings.sets; ++s) {
+    SimulatedSet& next = sets[std::size_t(s + 1) % 2];
+    std::function<void()> meanwhile;
+    if (s + 1 < settings.sets) {
+      if (on_set) on_set();
+      meanwhile = [&] { source.simulate(next); };
+    }
+    const LevelTable top = top_scores(sets[std::size_t(s) % 2], settings.threads, meanwhile);
+    pooled.insert(pooled.end(), top.begin(), top.end());
+  }
+}
+
+// The fast mode's sets, each drawn and scored on every thread.
+void pool_keyed(std::vector<double>& pooled, const SetSource& source,
+                const CalibrationSettings& settings, const std::function<void()>& on_set) {
+  SimulatedSet set{empty_like(source.reference), {}, nullptr};
+  for (int s = 0; s < settings.sets; ++s) {
+    if (on_set) on_set();
+    source.simulate_keyed(set, s);
+    const LevelTable top = top_scores(set, settings.threads, {});
+    pooled.insert(pooled.end(), top.begin(), top.end());
+  }
+}
+
 }  // namespace
 
 LevelTable false_positive_ladder(int nsets) {
@@ -182,24 +231,11 @@ Calibration calibrate(const GenotypeTable& reference, const FrequencyTable& freq
   out.sets = settings.sets;
   out.false_positives = false_positive_ladder(settings.sets);
   const SetSource source{reference, reference.masks(), freqs, settings, rng};
-  // Two sets in turn: the next is simulated while this one is scored.
-  std::array<SimulatedSet, 2> sets{SimulatedSet{empty_like(reference), {}, nullptr},
-                                   SimulatedSet{empty_like(reference), {}, nullptr}};
   out.pooled.reserve(std::size_t(std::max(settings.sets, 0)) * LEVELS);
-  if (settings.sets > 0) {
-    if (on_set) on_set();
-    source.simulate(sets[0]);
-  }
-  for (int s = 0; s < settings.sets; ++s) {
-    SimulatedSet& next = sets[std::size_t(s + 1) % 2];
-    std::function<void()> meanwhile;
-    if (s + 1 < settings.sets) {
-      if (on_set) on_set();
-      meanwhile = [&] { source.simulate(next); };
-    }
-    const LevelTable top = top_scores(sets[std::size_t(s) % 2], settings.threads, meanwhile);
-    out.pooled.insert(out.pooled.end(), top.begin(), top.end());
-  }
+  if (settings.fast)
+    pool_keyed(out.pooled, source, settings, on_set);
+  else
+    pool_sequential(out.pooled, source, settings, on_set);
   std::sort(out.pooled.begin(), out.pooled.end(), std::greater<double>());
   if (out.pooled.empty()) return out;
   for (std::size_t k = 0; k < std::size_t(LEVELS); ++k) {

@@ -48,3 +48,19 @@ int parallel_for(int threads, int count, Body&& body) {
 }
 
 }  // namespace tarvo::detail
+
+namespace tarvo::detail {
+
+// Runs row(i) for rows 0..count-1 in runs of rows shared among threads:
+// for rows whose draws come from streams of their own.
+template <typename Row>
+void for_each_row(int threads, int count, Row&& row) {
+  constexpr int ROWS_PER_ITEM = 256;
+  const int items = (count + ROWS_PER_ITEM - 1) / ROWS_PER_ITEM;
+  (void)parallel_for(threads, items, [&](int, int item) {
+    const int end = std::min(count, (item + 1) * ROWS_PER_ITEM);
+    for (int i = item * ROWS_PER_ITEM; i < end; ++i) row(i);
+  });
+}
+
+}  // namespace tarvo::detail

@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/parallel.h"
 #include "tarvo/error.h"
 #include "tarvo/limits.h"
 
 namespace tarvo {
 
-std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks) {
+std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks, bool unlimited) {
   std::vector<MissingPattern> out;
   std::unordered_map<LociMask, std::size_t> where;
   for (const LociMask& mask : masks) {
@@ -18,7 +19,7 @@ std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks) {
       out[it->second].count += 1;
       continue;
     }
-    if (int(out.size()) >= PERM) {
+    if (!unlimited && int(out.size()) >= PERM) {
       throw Error(ErrorCode::TooManyPatterns,
                   LimitDetails{.count = std::int64_t(out.size()) + 1, .limit = PERM});
     }
@@ -27,21 +28,70 @@ std::vector<MissingPattern> tally_patterns(std::span<const LociMask> masks) {
   return out;
 }
 
-std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent, Rng& rng) {
-  // Masks are redrawn until a locus is scored: without a locus, or with no
-  // chance of scoring one, that would never end.
+namespace {
+
+// A mask scored at each locus with probability keep, redrawn until a locus is.
+template <typename Draws>
+LociMask random_mask(int nloci, double keep, Draws& rng) {
+  const LociMask full = all_loci(nloci);
+  LociMask mask;
+  do {
+    mask = full;
+    for (int k = 0; k < nloci; ++k)
+      if (rng.uniform() > keep) mask.reset(k);
+  } while (mask.empty());
+  return mask;
+}
+
+// Masks are redrawn until a locus is scored: without a locus, or with no
+// chance of scoring one, that would never end.
+void check_scorable(int nloci, int score_percent) {
   if (nloci <= 0) throw Error(ErrorCode::NoLociRead);
   if (score_percent <= 0) throw Error(ErrorCode::NoLocusScorable);
-  const double keep = score_percent / 100.0;
-  const LociMask full = all_loci(nloci);
+}
+
+}  // namespace
+
+std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent, Rng& rng) {
+  check_scorable(nloci, score_percent);
   std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
-  for (LociMask& mask : out) {
-    do {
-      mask = full;
-      for (int k = 0; k < nloci; ++k)
-        if (rng.uniform() > keep) mask.reset(k);
-    } while (mask.empty());
-  }
+  for (LociMask& mask : out) mask = random_mask(nloci, score_percent / 100.0, rng);
+  return out;
+}
+
+std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent,
+                                   const KeyedDraws& draws, DrawStage stage) {
+  check_scorable(nloci, score_percent);
+  std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
+  detail::for_each_row(draws.threads, nsamples, [&](int i) {
+    KeyedRng rng(draws.key(stage), std::uint32_t(i));
+    out[std::size_t(i)] = random_mask(nloci, score_percent / 100.0, rng);
+  });
+  return out;
+}
+
+std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> source,
+                                     const KeyedDraws& draws, DrawStage stage) {
+  const int nsrc = int(source.size());
+  if (nsrc == 0 && nsamples > 0) throw Error(ErrorCode::NoSamplesRead);
+  std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
+  detail::for_each_row(draws.threads, nsamples, [&](int i) {
+    KeyedRng rng(draws.key(stage), std::uint32_t(i));
+    out[std::size_t(i)] = source[std::size_t(static_cast<int>(nsrc * rng.uniform()))];
+  });
+  return out;
+}
+
+std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
+                                                   std::span<const LociMask> source,
+                                                   const KeyedDraws& draws, DrawStage stage) {
+  std::vector<LociMask> out(std::size_t(table.size()));
+  detail::for_each_row(draws.threads, int(out.size()), [&](int i) {
+    KeyedRng rng(draws.key(stage), std::uint32_t(i));
+    const Population& p = table.populations[std::size_t(table.sample(i).population)];
+    const double lo = p.first, hi = p.end;
+    out[std::size_t(i)] = source[std::size_t(static_cast<int>(lo + rng.uniform() * (hi - lo)))];
+  });
   return out;
 }
 

@@ -13,8 +13,11 @@ ProductBounds::ProductBounds(double lo, double hi) {
   below_ = std::exp(lo) * (1 - MARGIN);
 }
 
-RowBlock::RowBlock(const PairScorer& scorer, RetypingWalk& walk)
-    : scorer_(scorer), walk_(walk), n_(scorer.table().size()) {
+RowBlock::RowBlock(const PairScorer& scorer, RetypingWalk& walk) : RowBlock(scorer) {
+  walk_ = &walk;
+}
+
+RowBlock::RowBlock(const PairScorer& scorer) : scorer_(scorer), n_(scorer.table().size()) {
   const GenotypeTable& table = scorer.table();
   words_ = std::max(1, (table.loci() + LociMask::WORD - 1) / LociMask::WORD);
   const LociMask all = all_loci(table.loci());
@@ -33,31 +36,92 @@ RowBlock::RowBlock(const PairScorer& scorer, RetypingWalk& walk)
   starts_.assign(std::size_t(table.loci()) + 2, 0);
 }
 
-void RowBlock::walk(int i, int first, int end) {
+template <typename Draws>
+void RowBlock::walk_with(Draws& draws, int i, int first, int end) {
   const int count = end - first;
   if (count <= 0) return;
+  count_shared(i, first, count);
+  found_.clear();
+  for (int j = 0; j < count; ++j) {
+    const int shared = shared_[std::size_t(j)];
+    if (shared == 0) continue;
+    draws.pair(shared);
+    if (draws.earlier_count() > 0)
+      add_overrides(first + j, i, j, 0, draws.earlier_errors(), draws.earlier_count());
+    if (draws.later_count() > 0)
+      add_overrides(i, first + j, j, 1, draws.later_errors(), draws.later_count());
+  }
+  sort_overrides(number_row_loci(i));
+  scorer_.row_products(i, first, count, LaneProducts{pairs_.data(), earlier_.data(), later_.data()},
+                       RowOverrides{overrides_.data(), starts_.data()});
+}
+
+void RowBlock::walk_keyed(GapWalk& draws, int i, int first, int end, const SelfBounds& bounds) {
+  const int count = end - first;
+  if (count <= 0) return;
+  count_shared(i, first, count);
+  found_.clear();
+  sort_overrides(number_row_loci(i));
+  scorer_.row_products(i, first, count, LaneProducts{pairs_.data(), earlier_.data(), later_.data()},
+                       RowOverrides{overrides_.data(), starts_.data()});
+  const auto settled = [&bounds](double product, int s, int errors) {
+    const double ratio = bounds.ratio[s];
+    for (int e = 0; e < errors && product >= bounds.above; ++e) product *= ratio;
+    return product >= bounds.above;
+  };
+  for (int j = 0; j < count; ++j) {
+    const int shared = shared_[std::size_t(j)];
+    if (shared == 0) continue;
+    draws.pair(shared);
+    const int e = draws.earlier_count(), l = draws.later_count();
+    double& earlier = earlier_[std::size_t(j)];
+    if (e > 0 && !settled(earlier, first + j, e)) {
+      draws.draw_alleles(0);
+      earlier = retyped(first + j, i, earlier, draws.earlier_errors(), e);
+    }
+    double& later = later_[std::size_t(j)];
+    if (l > 0 && !settled(later, i, l)) {
+      draws.draw_alleles(1);
+      later = retyped(i, first + j, later, draws.later_errors(), l);
+    }
+  }
+}
+
+void RowBlock::count_shared(int i, int first, int count) {
   std::fill(shared_.begin(), shared_.begin() + count, 0);
   for (int w = 0; w < words_; ++w) {
     const std::uint64_t* word = masks_.data() + std::size_t(w) * std::size_t(n_);
     add_shared_loci(word + first, count, word[i], shared_.data());
   }
-  found_.clear();
-  for (int j = 0; j < count; ++j) {
-    const int shared = shared_[std::size_t(j)];
-    if (shared == 0) continue;
-    walk_.pair(shared);
-    if (walk_.earlier_count() > 0)
-      add_overrides(first + j, i, j, 0, walk_.earlier_errors(), walk_.earlier_count());
-    if (walk_.later_count() > 0)
-      add_overrides(i, first + j, j, 1, walk_.later_errors(), walk_.later_count());
-  }
+}
+
+// Numbers the loci of row i; returns how many it has.
+int RowBlock::number_row_loci(int i) {
   int row_loci = 0;
   scorer_.table().sample(i).loci.for_each(scorer_.table().loci(),
                                           [&](int k) { row_index_[std::size_t(k)] = row_loci++; });
-  sort_overrides(row_loci);
-  scorer_.row_products(i, first, count, LaneProducts{pairs_.data(), earlier_.data(), later_.data()},
-                       RowOverrides{overrides_.data(), starts_.data()});
+  return row_loci;
 }
+
+// The error-free self-comparison product of s with the factors of its
+// copies' errors in place of the error-free ones (in the fast mode the
+// order of the multiplications is free).
+double RowBlock::retyped(int s, int other, double product, const PairScorer::Retyping* errors,
+                         int count) const {
+  for (int e = 0; e < count;) {
+    int end = e + 1;
+    while (end < count && errors[end].locus == errors[e].locus) ++end;
+    const int k = shared_locus(s, other, errors[e].locus);
+    double factor = 0, clear = 0;
+    if (scorer_.retyped_factor(s, k, errors + e, end - e, factor) &&
+        scorer_.retyped_factor(s, k, nullptr, 0, clear) && clear > 0)
+      product = product / clear * factor;
+    e = end;
+  }
+  return product;
+}
+
+template void RowBlock::walk_with(RetypingWalk&, int, int, int);
 
 // The errors of one sample's copies, locus by locus.
 void RowBlock::add_overrides(int s, int other, int lane, int which,

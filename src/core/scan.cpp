@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <type_traits>
 
+#include "core/gap_walk.h"
 #include "core/kernels.h"
 #include "core/output_stream.h"
+#include "core/parallel.h"
 #include "core/recaptures.h"
 #include "core/retyping_walk.h"
 #include "core/row_block.h"
@@ -186,15 +190,19 @@ class ProductLevels {
   detail::ProductBounds bounds_;
 };
 
-// The scan over blocks of generator outputs, row by row.
+// The scan over blocks of retyping draws, row by row: from the sequential
+// stream (RetypingWalk) or from each row's keyed stream (GapWalk).
+template <typename Draws>
 class BlockScanner {
  public:
-  BlockScanner(const PairScorer& scorer, const ScanSettings& settings, detail::RetypingWalk& walk,
-               PartScan& out)
+  BlockScanner(const PairScorer& scorer, const ScanSettings& settings, Draws& draws, PartScan& out,
+               const detail::SelfBounds& bounds = {})
       : table_(scorer.table()),
         settings_(settings),
         levels_(settings.thresholds),
-        block_(scorer, walk),
+        draws_(draws),
+        block_(scorer),
+        bounds_(bounds),
         out_(out) {
     if (settings.count_mismatches) {
       out_.mismatches.comparable.assign(std::size_t(table_.loci()) + 1, 0);
@@ -208,7 +216,12 @@ class BlockScanner {
 
  private:
   void row(int i) {
-    block_.walk(i, 0, i);
+    if constexpr (std::is_same_v<Draws, detail::GapWalk>) {
+      draws_.start_row(settings_.key, i);
+      block_.walk_keyed(draws_, i, 0, i, bounds_);
+    } else {
+      block_.walk_with(draws_, i, 0, i);
+    }
     for (int j = 0; j < i; ++j) {
       if (block_.shared(j) == 0) continue;
       if (settings_.count_mismatches) {
@@ -239,7 +252,9 @@ class BlockScanner {
   const GenotypeTable& table_;
   const ScanSettings& settings_;
   const ProductLevels levels_;
+  Draws& draws_;
   detail::RowBlock block_;
+  const detail::SelfBounds& bounds_;
   PartScan& out_;
 };
 
@@ -265,11 +280,71 @@ PairScan scan_pairs_in_blocks(const PairScorer& scorer, const ScanSettings& sett
   return merge(whole, settings, table.size());
 }
 
+// Per sample: the least factor an error can leave over the largest of the
+// sample's error-free factors.
+std::vector<double> retyping_ratios(const PairScorer& scorer) {
+  const GenotypeTable& table = scorer.table();
+  const double smallest = scorer.smallest_retyped_factor();
+  std::vector<double> out(std::size_t(table.size()), 0);
+  if (!(smallest > 0)) return out;
+  for (int s = 0; s < table.size(); ++s) {
+    double largest = 0;
+    table.sample(s).loci.for_each(table.loci(), [&](int k) {
+      double clear = 0;
+      if (scorer.retyped_factor(s, k, nullptr, 0, clear)) largest = std::max(largest, clear);
+    });
+    out[std::size_t(s)] = largest > 0 ? std::min(1.0, smallest / largest) : 0;
+  }
+  return out;
+}
+
+PairScan scan_pairs_keyed(const PairScorer& scorer, const ScanSettings& settings) {
+  const int n = scorer.table().size();
+  const std::vector<int> starts = balanced_rows(n, settings.threads);
+  const int parts = int(starts.size()) - 1;
+  std::vector<PartScan> whole(std::size_t(std::max(parts, 1)));
+  // One walk and one row block per worker, made by the worker itself.
+  struct Worker {
+    std::unique_ptr<GapWalk> walk;
+  };
+  std::vector<Worker> workers(std::size_t(std::max(1, settings.threads)));
+  const std::vector<double> ratio = retyping_ratios(scorer);
+  SelfBounds bounds;
+  bounds.ratio = ratio.data();
+  const double highest = *std::max_element(settings.thresholds.begin(), settings.thresholds.end());
+  // Products from the floor up have a score above FLOOR_LLR.
+  if (std::isfinite(highest))
+    bounds.above = std::max(std::exp(highest) * (1 + 1e-6), PRODUCT_FLOOR);
+  (void)parallel_for(settings.threads, parts, [&](int worker, int part) {
+    Worker& w = workers[std::size_t(worker)];
+    if (!w.walk) w.walk = std::make_unique<GapWalk>(settings.retype_error, scorer.table().loci());
+    BlockScanner<GapWalk>(scorer, settings, *w.walk, whole[std::size_t(part)], bounds)
+        .rows(starts[std::size_t(part)], starts[std::size_t(part) + 1]);
+  });
+  return merge(whole, settings, n);
+}
+
+std::vector<int> balanced_rows(int n, int threads) {
+  // Several parts per thread even out rows of unequal cost; parts hold
+  // about equal numbers of pairs (row i holds i).
+  constexpr int PARTS_PER_THREAD = 8;
+  const int parts = std::clamp(threads * PARTS_PER_THREAD, 1, std::max(1, n - 1));
+  std::vector<int> starts{1};
+  const double pairs = 0.5 * double(n) * double(n - 1);
+  for (int p = 1; p < parts; ++p) {
+    const int row = int(std::sqrt(2.0 * pairs * p / parts)) + 1;
+    if (row > starts.back() && row < n) starts.push_back(row);
+  }
+  starts.push_back(std::max(n, 1));
+  return starts;
+}
+
 }  // namespace detail
 
 PairScan scan_pairs(const PairScorer& scorer, const ScanSettings& settings, Rng& rng) {
   constexpr int CHUNK_STATES = 16;
   if (!scorer.alleles_known()) return detail::scan_pairs_one_by_one(scorer, settings, rng);
+  if (settings.fast) return detail::scan_pairs_keyed(scorer, settings);
   return detail::scan_pairs_in_blocks(scorer, settings, rng, CHUNK_STATES);
 }
 

@@ -301,6 +301,13 @@ bool PairScorer::retyped_factor(int s, int k, const Retyping* errors, int count,
   return true;
 }
 
+double PairScorer::smallest_retyped_factor() const {
+  if (genotype_factors_.empty()) return 0;
+  const double genotypes = *std::min_element(genotype_factors_.begin(), genotype_factors_.end());
+  const double smallest = std::min(eb_, genotypes);
+  return smallest > 0 ? smallest : 0;
+}
+
 int shared_alleles(int a1, int a2, int b1, int b2) {
   return std::max(int(a1 == b1) + int(a2 == b2), int(a1 == b2) + int(a2 == b1));
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/parallel.h"
 #include "tarvo/error.h"
 
 namespace tarvo {
@@ -46,8 +47,11 @@ AlleleCounts draw_unrelated(GenotypeTable& table, int drawn, const FrequencyTabl
   return counts;
 }
 
-void add_genotyping_errors(GenotypeTable& table, int s, double rate, const FrequencyTable& freqs,
-                           Rng& rng) {
+namespace {
+
+template <typename Draws>
+void genotyping_errors(GenotypeTable& table, int s, double rate, const FrequencyTable& freqs,
+                       Draws& rng) {
   std::int32_t* row = table.row(s);
   for (int k = 0; k < table.loci(); ++k) {
     if (rng.uniform() >= rate) continue;
@@ -57,6 +61,28 @@ void add_genotyping_errors(GenotypeTable& table, int s, double rate, const Frequ
     if (m < 0) continue;
     row[2 * k + slot] = locus.alleles[m];
   }
+}
+
+}  // namespace
+
+void add_genotyping_errors(GenotypeTable& table, int s, double rate, const FrequencyTable& freqs,
+                           Rng& rng) {
+  genotyping_errors(table, s, rate, freqs, rng);
+}
+
+void draw_unrelated(GenotypeTable& table, const FrequencyTable& freqs, const KeyedDraws& draws,
+                    DrawStage stage) {
+  detail::for_each_row(draws.threads, table.size(), [&](int j) {
+    KeyedRng rng(draws.key(stage), std::uint32_t(j));
+    std::int32_t* row = table.row(j);
+    for (int k = 0; k < table.loci(); ++k) {
+      const LocusFrequencies& locus = freqs.loci[std::size_t(k)];
+      for (int slot = 0; slot < 2; ++slot) {
+        const int m = draw_entry(locus, rng.uniform());
+        if (m >= 0) row[2 * k + slot] = locus.alleles[std::size_t(m)];
+      }
+    }
+  });
 }
 
 AlleleCounts simulate_reference(GenotypeTable& table, int recaptures, double error,
@@ -127,18 +153,18 @@ class Planter {
   std::vector<long long> position_;
 };
 
-}  // namespace
-
-bool simulate_with_recaptures(GenotypeTable& set, RecapturePlan& plan, int rows,
-                              const RecaptureSettings& settings, const FrequencyTable& freqs,
-                              Rng& rng, const std::function<void(const PlantedRow&)>& on_row) {
-  (void)draw_unrelated(set, set.size(), freqs, rng);
+// Plants the copies of the plan rows; rounding(m) is the uniform that
+// rounds row m. False when a row asked for negative recaptures.
+template <typename Rounding>
+bool plant_plan(GenotypeTable& set, RecapturePlan& plan, int rows,
+                const RecaptureSettings& settings, Rounding&& rounding,
+                const std::function<void(const PlantedRow&)>& on_row) {
   Planter planter(set, rows, settings);
   const int used = std::min(rows, static_cast<int>(plan.size()));
   for (int m = 0; m < used; ++m) {
     PlanRow& row = plan[m];
     const double x = row.recaptures;
-    const double u = rng.uniform();
+    const double u = rounding(m);
     const int k = static_cast<int>(x);
     int recaptures = k;
     if (u < x - k) {
@@ -149,7 +175,36 @@ bool simulate_with_recaptures(GenotypeTable& set, RecapturePlan& plan, int rows,
     if (recaptures < 0) return false;
     planter.plant(row, recaptures);
   }
+  return true;
+}
+
+}  // namespace
+
+bool simulate_with_recaptures(GenotypeTable& set, RecapturePlan& plan, int rows,
+                              const RecaptureSettings& settings, const FrequencyTable& freqs,
+                              Rng& rng, const std::function<void(const PlantedRow&)>& on_row) {
+  (void)draw_unrelated(set, set.size(), freqs, rng);
+  if (!plant_plan(
+          set, plan, rows, settings, [&rng](int) { return rng.uniform(); }, on_row))
+    return false;
   for (int s = 0; s < set.size(); ++s) add_genotyping_errors(set, s, settings.error, freqs, rng);
+  return true;
+}
+
+bool simulate_with_recaptures(GenotypeTable& set, RecapturePlan& plan, int rows,
+                              const RecaptureSettings& settings, const FrequencyTable& freqs,
+                              const KeyedDraws& draws,
+                              const std::function<void(const PlantedRow&)>& on_row) {
+  draw_unrelated(set, freqs, draws, DrawStage::ErrorGenotypes);
+  const auto rounding = [&draws](int m) {
+    KeyedRng rng(draws.key(DrawStage::ErrorPlan), std::uint32_t(m));
+    return rng.uniform();
+  };
+  if (!plant_plan(set, plan, rows, settings, rounding, on_row)) return false;
+  detail::for_each_row(draws.threads, set.size(), [&](int s) {
+    KeyedRng rng(draws.key(DrawStage::ErrorGenotypingErrors), std::uint32_t(s));
+    genotyping_errors(set, s, settings.error, freqs, rng);
+  });
   return true;
 }
 

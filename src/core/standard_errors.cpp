@@ -58,6 +58,33 @@ void resample(GenotypeTable& set, MaskResampling how, std::span<const LociMask> 
   for (int i = 0; i < set.size(); ++i) set.sample(i).loci = masks[i];
 }
 
+void resample(GenotypeTable& set, MaskResampling how, std::span<const LociMask> reference,
+              const KeyedDraws& draws) {
+  std::vector<LociMask> masks;
+  if (how == MaskResampling::AllSamples)
+    masks = resample_masks(set.size(), reference, draws, DrawStage::ErrorMasks);
+  else if (how == MaskResampling::OwnPopulation)
+    masks = resample_masks_by_population(set, reference, draws, DrawStage::ErrorMasks);
+  else
+    return;
+  for (int i = 0; i < set.size(); ++i) set.sample(i).loci = masks[std::size_t(i)];
+}
+
+// One run's set: from the run's generator, or from the run's keyed streams.
+bool simulate_run(GenotypeTable& set, RecapturePlan& plan, int rows,
+                  const StandardErrorSettings& settings, std::span<const LociMask> masks,
+                  const FrequencyTable& freqs, Rng& rng, const StandardErrorObserver& observer,
+                  int run) {
+  if (!settings.fast) {
+    resample(set, settings.masks, masks, rng);
+    return simulate_with_recaptures(set, plan, rows, settings.copying, freqs, rng, observer.on_row);
+  }
+  const KeyedDraws draws{settings.seed, std::uint32_t(run), std::uint32_t(settings.pass),
+                         settings.threads};
+  resample(set, settings.masks, masks, draws);
+  return simulate_with_recaptures(set, plan, rows, settings.copying, freqs, draws, observer.on_row);
+}
+
 struct SetAtLevel {
   const PairScorer& scorer;
   double V = 0;          // false positives of the level
@@ -187,14 +214,16 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
   scan_settings.thresholds = calibration.thresholds;
   scan_settings.retype_error = settings.retype_error;
   scan_settings.threads = settings.threads;
+  scan_settings.fast = settings.fast;
   const int z = settings.level;
 
   for (int r = 0; r < settings.runs; ++r) {
     if (observer.on_run) observer.on_run(r);
-    resample(set, settings.masks, masks, rng);
-    const bool planted = simulate_with_recaptures(set, out.plan, rows, settings.copying, freqs, rng,
-                                                  observer.on_row);
+    const bool planted =
+        simulate_run(set, out.plan, rows, settings, masks, freqs, rng, observer, r);
     const PairScorer scorer(set, freqs, settings.score_error);
+    scan_settings.key = StreamKey{settings.seed, DrawStage::ErrorScan, std::uint32_t(r),
+                                  std::uint32_t(settings.pass)};
     const PairScan scan = scan_pairs(scorer, scan_settings, rng);
     if (scan.pairs_full() && observer.on_pairs_full) observer.on_pairs_full();
     add_level_sums(out.sums, scan);

@@ -29,9 +29,19 @@ TEST(OptionTable, EveryEntryIsComplete) {
     EXPECT_EQ(entry.flag != nullptr, entry.kind == OptionKind::Flag) << entry.letter;
     EXPECT_EQ(entry.kind == OptionKind::Decimal, entry.scale > 1) << entry.letter;
     EXPECT_TRUE(entry.range == RangeText::None || entry.number != nullptr) << entry.letter;
-    EXPECT_EQ(find_option(entry.letter), &entry);
+    if (entry.long_name != nullptr) {
+      EXPECT_EQ(find_long_option(entry.long_name), &entry);
+    }
+    if (entry.letter != 0) {
+      EXPECT_EQ(find_option(entry.letter), &entry);
+      continue;
+    }
+    // An option with only a long name is a flag, listed by that name.
+    ASSERT_NE(entry.long_name, nullptr);
+    EXPECT_EQ(entry.kind, OptionKind::Flag) << entry.long_name;
   }
   EXPECT_EQ(find_option('i'), nullptr);
+  EXPECT_EQ(find_option('\0'), nullptr);
 }
 
 TEST(ParseOptions, ClusteredLettersTakeTheNextWord) {
@@ -109,6 +119,36 @@ TEST(ParseOptions, QuietLongAndShortAndClustered) {
   EXPECT_FALSE(p.parse({"-1", "a"}).quiet);
   // After "--" the long name is a stray word, as any other.
   EXPECT_THROW((void)p.parse({"-1", "a", "--", "--quiet"}), Exit);
+}
+
+TEST(ParseOptions, FastOnlyAsAWholeWord) {
+  Parsed p;
+  EXPECT_FALSE(p.parse({"-1", "a"}).fast);
+  EXPECT_TRUE(p.parse({"--fast", "-1", "a"}).fast);
+  // Given twice it is still one mode, not a duplicate.
+  EXPECT_TRUE(p.parse({"-1", "a", "--fast", "--fast"}).fast);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-1", "a", "--fas"},
+                                               {"-1", "a", "--fastest"},
+                                               {"-1", "a", "-fast"},
+                                               {"-1", "a", "--", "--fast"}}) {
+    Parsed refused;
+    EXPECT_THROW((void)refused.parse(args), Exit) << args[2];
+  }
+}
+
+// The fast row closes the listing, and only when set: default runs list as
+// they always have.
+TEST(ListOptions, FastRowOnlyWhenSet) {
+  Parsed p;
+  Options o = p.parse({"-1", "a"});
+  std::ostringstream plain;
+  list_options(plain, o, 1);
+  EXPECT_EQ(plain.str().find("--fast"), std::string::npos);
+  o.fast = true;
+  std::ostringstream fast;
+  list_options(fast, o, 1);
+  const std::string row = "             -z    0        6\n         --fast    1\n";
+  EXPECT_NE(fast.str().find(row), std::string::npos) << fast.str();
 }
 
 TEST(ParseOptions, GrammarFailuresExitWithUsage) {

@@ -232,3 +232,66 @@ TEST(BlockScan, CellEffectiveSizesAsDrawingOneByOne) {
 }
 
 }  // namespace
+
+namespace {
+
+tarvo::ScanSettings spread_levels(int nloci) {
+  tarvo::ScanSettings s;
+  const double top = nloci == 4 ? 6.0 : 90.0;
+  for (int k = 0; k < tarvo::LEVELS; ++k) s.thresholds[std::size_t(k)] = top - top / 25 * k;
+  s.false_positives.fill(0.5);
+  return s;
+}
+
+// The fast scan draws from each row's own stream: the same scan on any
+// number of threads, and the sequential generator left alone.
+TEST(FastScan, SameScanOnAnyThreadCount) {
+  for (const int nloci : {4, 70}) {
+    const Panel p = panel(nloci, nloci == 4 ? 150 : 40, 5);
+    const PairScorer scorer(p.table, p.freqs, 0.01);
+    tarvo::ScanSettings s = spread_levels(nloci);
+    s.count_mismatches = true;
+    s.fast = true;
+    s.key = tarvo::StreamKey{3, tarvo::DrawStage::ErrorScan, 2, 1};
+    for (const double rate : {0.0, 0.01, 0.3, 1.0}) {
+      s.retype_error = rate;
+      s.threads = 1;
+      tarvo::Rng rng(9);
+      const tarvo::PairScan want = tarvo::scan_pairs(scorer, s, rng);
+      EXPECT_EQ(rng.calls(), 0u);
+      for (const int threads : {2, 3, 8}) {
+        s.threads = threads;
+        expect_same_scan(tarvo::scan_pairs(scorer, s, rng), want);
+      }
+    }
+  }
+}
+
+// Over three seeds each, the fast and the default scans count about as many
+// self-comparisons above each threshold, at error rates where the errors
+// move them across levels; the pair scores draw nothing and are the same.
+TEST(FastScan, AgreesWithTheDefaultScanInLaw) {
+  const Panel p = panel(4, 150, 5);
+  const PairScorer scorer(p.table, p.freqs, 0.01);
+  tarvo::ScanSettings s = spread_levels(4);
+  for (const double rate : {0.05, 0.3}) {
+    s.retype_error = rate;
+    for (const int z : {10, 25, 40}) {
+      double fast = 0, standard = 0;
+      for (const std::uint32_t seed : {1u, 2u, 3u}) {
+        tarvo::Rng rng(seed);
+        s.fast = false;
+        const tarvo::PairScan d = tarvo::scan_pairs(scorer, s, rng);
+        s.fast = true;
+        s.key.seed = seed;
+        const tarvo::PairScan f = tarvo::scan_pairs(scorer, s, rng);
+        EXPECT_EQ(f.levels[std::size_t(z)].matches, d.levels[std::size_t(z)].matches);
+        standard += d.levels[std::size_t(z)].effective;
+        fast += f.levels[std::size_t(z)].effective;
+      }
+      EXPECT_NEAR(fast / standard, 1.0, 0.03) << rate << " " << z;
+    }
+  }
+}
+
+}  // namespace

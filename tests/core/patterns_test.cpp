@@ -33,6 +33,11 @@ TEST(Patterns, TallyRefusesOnePatternPastPerm) {
     EXPECT_EQ(e.code(), tarvo::ErrorCode::TooManyPatterns);
     EXPECT_EQ(e.details<tarvo::LimitDetails>().count, tarvo::PERM + 1);
   }
+  // The fast mode holds no table of patterns: every pattern is tallied.
+  const auto unlimited = tarvo::tally_patterns(masks, true);
+  ASSERT_EQ(unlimited.size(), std::size_t(tarvo::PERM) + 1);
+  EXPECT_EQ(unlimited.front().count, 2);
+  EXPECT_EQ(unlimited.back().mask, LociMask(tarvo::PERM + 1));
 }
 
 TEST(Patterns, RandomMasksRedrawEmptyMasks) {

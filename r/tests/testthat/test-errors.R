@@ -20,6 +20,7 @@ test_that("options outside the program's ranges and unknown inputs are refused",
   expect_error(tarvo_analyse(cats, error = 0.5), "error must be a number from 0.0001 to 0.2")
   expect_error(tarvo_analyse(cats, calibration_sets = 1000, level = 50), "level must be")
   expect_error(tarvo_analyse(cats, threads = 0), "threads must be")
+  expect_error(tarvo_analyse(cats, fast = NA), "fast must be TRUE or FALSE")
   expect_error(tarvo_read(1:3), "a file name, a data frame or an adegenet genind")
   expect_error(tarvo_read(data.frame(a = 1, b = 2, c = 3)), "two allele columns per locus")
 })

@@ -16,3 +16,12 @@ test_that("the pairs and the key figures are the program's, from the file and fr
   }
   expect_equal(length(unique(r$individuals$individual)), r$summary$individuals)
 })
+
+test_that("fast = TRUE gives the key figures of the program's --fast run", {
+  figures <- tarvo:::read_tsv(readChar(test_path("program", "cats_fast_summary.tsv"), 1e5, TRUE))
+  r <- tarvo_analyse(cats, separator = "Pop", seed = 7, calibration_sets = 100, se_runs = 10,
+                     iterations = 2, level = 20, threads = 2, fast = TRUE, verbose = FALSE)
+  expect_identical(r$key_figures, figures)
+  expect_true(r$settings$fast)
+  expect_output(print(summary(r)), "Draws: +--fast \\(counter-based streams")
+})
