@@ -63,6 +63,7 @@ cli::Options options_for(cli::Model model, const Knobs& knob) {
   give(o.score_percent, traits.drawn_masks, 50 + 5 * knob(11, 11, 10));
   give(o.simulated_samples, !traits.real_data, 24);
   give(o.runs, takes('s'), RUNS);
+  o.fast = knob(12, 2, 0) == 1;
   report::Console quiet(nullptr, nullptr);
   cli::complete_options(o, "tarvo", quiet);
   return o;
