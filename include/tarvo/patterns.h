@@ -37,10 +37,6 @@ struct MissingPattern {
                                                                  std::span<const LociMask> source,
                                                                  Rng& rng);
 
-}  // namespace tarvo
-
-namespace tarvo {
-
 // The same three ways, each sample drawing from its own stream of `stage`
 // (the fast mode): the same laws, other draws.
 [[nodiscard]] std::vector<LociMask> random_masks(int nsamples, int nloci, int score_percent,

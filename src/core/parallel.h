@@ -47,10 +47,6 @@ int parallel_for(int threads, int count, Body&& body) {
   return workers;
 }
 
-}  // namespace tarvo::detail
-
-namespace tarvo::detail {
-
 // Runs row(i) for rows 0..count-1 in runs of rows shared among threads:
 // for rows whose draws come from streams of their own.
 template <typename Row>

@@ -43,6 +43,18 @@ LociMask random_mask(int nloci, double keep, Draws& rng) {
   return mask;
 }
 
+// The source sample a uniform u picks among nsrc.
+int any_source_sample(int nsrc, double u) {
+  return static_cast<int>(nsrc * u);
+}
+
+// The source sample a uniform u picks in the population of sample i.
+int source_sample_in_population(const GenotypeTable& table, int i, double u) {
+  const Population& p = table.populations[std::size_t(table.sample(i).population)];
+  const double lo = p.first, hi = p.end;
+  return static_cast<int>(lo + u * (hi - lo));
+}
+
 // Masks are redrawn until a locus is scored: without a locus, or with no
 // chance of scoring one, that would never end.
 void check_scorable(int nloci, int score_percent) {
@@ -77,7 +89,7 @@ std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> sou
   std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
   detail::for_each_row(draws.threads, nsamples, [&](int i) {
     KeyedRng rng(draws.key(stage), std::uint32_t(i));
-    out[std::size_t(i)] = source[std::size_t(static_cast<int>(nsrc * rng.uniform()))];
+    out[std::size_t(i)] = source[std::size_t(any_source_sample(nsrc, rng.uniform()))];
   });
   return out;
 }
@@ -88,9 +100,7 @@ std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
   std::vector<LociMask> out(std::size_t(table.size()));
   detail::for_each_row(draws.threads, int(out.size()), [&](int i) {
     KeyedRng rng(draws.key(stage), std::uint32_t(i));
-    const Population& p = table.populations[std::size_t(table.sample(i).population)];
-    const double lo = p.first, hi = p.end;
-    out[std::size_t(i)] = source[std::size_t(static_cast<int>(lo + rng.uniform() * (hi - lo)))];
+    out[std::size_t(i)] = source[std::size_t(source_sample_in_population(table, i, rng.uniform()))];
   });
   return out;
 }
@@ -99,22 +109,15 @@ std::vector<LociMask> resample_masks(int nsamples, std::span<const LociMask> sou
   const int nsrc = int(source.size());
   if (nsrc == 0 && nsamples > 0) throw Error(ErrorCode::NoSamplesRead);
   std::vector<LociMask> out(std::size_t(std::max(nsamples, 0)));
-  for (LociMask& mask : out) {
-    const int index = static_cast<int>(nsrc * rng.uniform());
-    mask = source[std::size_t(index)];
-  }
+  for (LociMask& mask : out) mask = source[std::size_t(any_source_sample(nsrc, rng.uniform()))];
   return out;
 }
 
 std::vector<LociMask> resample_masks_by_population(const GenotypeTable& table,
                                                    std::span<const LociMask> source, Rng& rng) {
   std::vector<LociMask> out(std::size_t(table.size()));
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const Population& p = table.populations[std::size_t(table.sample(i).population)];
-    const double lo = p.first, hi = p.end;
-    const int index = static_cast<int>(lo + rng.uniform() * (hi - lo));
-    out[i] = source[std::size_t(index)];
-  }
+  for (int i = 0; i < table.size(); ++i)
+    out[std::size_t(i)] = source[std::size_t(source_sample_in_population(table, i, rng.uniform()))];
   return out;
 }
 
