@@ -83,21 +83,4 @@ class KeyedRng {
   int next_ = 4;
 };
 
-// The retypings between two retyping errors, when each retyping is an error
-// with probability rate independently of the others: geometric, drawn by
-// inverting one uniform. The same law as one Bernoulli draw per retyping,
-// with one draw per error instead of one per retyping.
-class ErrorGaps {
- public:
-  static constexpr std::int64_t NEVER = std::numeric_limits<std::int64_t>::max();
-  explicit ErrorGaps(double rate);
-  // Retypings without an error before the next error; NEVER at rate 0.
-  [[nodiscard]] std::int64_t next(KeyedRng& rng) const;
-
- private:
-  double log_clear_ = 0;  // ln(1 - rate)
-  bool every_ = false;    // rate 1 or more (or NaN): every retyping errs
-  bool none_ = false;     // rate 0 or less
-};
-
 }  // namespace tarvo

@@ -49,6 +49,23 @@ class PairScorer {
   // place. Same restriction as products.
   void row_products(int i, int first, int count, const detail::LaneProducts& out,
                     const detail::RowOverrides& overrides) const;
+  // Whole numbers bounding the logs of pair products from above, in units of
+  // 1 / bound_scale(); 0 when the table is too wide to have them.
+  [[nodiscard]] double bound_scale() const { return bound_scale_; }
+  // out[j] >= bound_scale() * ln of the product of row i against sample
+  // first + j, for j < count (0 for pairs sharing no locus). Same
+  // restriction as products.
+  void score_bounds(int i, int first, int count, std::int32_t* out) const;
+  // The least bound sum of a product whose score can exceed score;
+  // NO_BOUND when the bounds cannot tell (every pair is then taken).
+  static constexpr std::int32_t NO_BOUND = INT32_MIN;
+  [[nodiscard]] std::int32_t bound_reach(double score) const;
+  // The product of row i against sample j, the very double products gives.
+  [[nodiscard]] double pair_product(int i, int j) const;
+  // The error-free self-comparison factor of sample s at locus k.
+  [[nodiscard]] double own_factor(int s, int k) const {
+    return factor_[std::size_t(s) * std::size_t(stride_) + std::size_t(k)];
+  }
   // Whether every scored allele is in the frequencies.
   [[nodiscard]] bool alleles_known() const;
 
@@ -98,6 +115,11 @@ class PairScorer {
   std::vector<std::size_t> factor_start_;
   std::vector<double> genotype_factors_;
   void prepare_retypings();
+  void prepare_bounds();
+  double bound_scale_ = 0;
+  std::int32_t bound_mismatch_ = 0;
+  std::vector<std::int32_t> row_bounds_;  // beside row_factors_
+  std::vector<std::uint8_t> unbounded_;   // rows without bounds
   // Each sample's loci in increasing order (from row_start_[s]), for the
   // products of its row.
   std::vector<std::size_t> row_start_;

@@ -42,6 +42,24 @@ class TopScores {
     }
   }
 
+  // The same for the pairs of row i the bound sums leave: positions into
+  // masks of samples first + j, sums[j] >= reach(...).
+  void offer_found(const PairScorer& scorer, int i, int first, const int* found, int count,
+                   const LociMask* masks, const LociMask& mi) {
+    for (int f = 0; f < count; ++f) {
+      const int j = found[f];
+      if (!intersects(masks[j], mi)) continue;
+      const double product = scorer.pair_product(i, first + j);
+      if (product < floor_product_) continue;
+      offer(PairScorer::score_of_product(product));
+    }
+  }
+  [[nodiscard]] bool full() const { return held_ == LEVELS; }
+  // The least bound sum of a pair that can enter a full list.
+  [[nodiscard]] std::int32_t reach(const PairScorer& scorer) const {
+    return scorer.bound_reach(scores_[LEVELS - 1]);
+  }
+
   // The highest LEVELS of all the lists' scores, highest first; entries
   // never filled hold the floor score.
   [[nodiscard]] static LevelTable merge(const std::vector<TopScores>& lists) {
@@ -151,19 +169,37 @@ LevelTable top_scores(const SimulatedSet& set, int threads,
   const int blocks = (n + width - 1) / width;
   const int first_block = meanwhile ? 1 : 0;
   std::vector<TopScores> tops(std::size_t(std::max(1, std::min(threads, blocks + first_block))));
-  std::vector<std::vector<double>> products(tops.size(), std::vector<double>(std::size_t(width)));
+  struct Lanes {
+    std::vector<double> products;
+    std::vector<std::int32_t> sums;
+    std::vector<int> found;
+  };
+  const auto w = std::size_t(width);
+  std::vector<Lanes> work(tops.size(), Lanes{std::vector<double>(w), std::vector<std::int32_t>(w),
+                                             std::vector<int>(w)});
   (void)detail::parallel_for(threads, blocks + first_block, [&](int worker, int item) {
     if (item < first_block) {
       meanwhile();
       return;
     }
     const int first = (item - first_block) * width;
-    double* out = products[std::size_t(worker)].data();
+    Lanes& lanes = work[std::size_t(worker)];
+    TopScores& top = tops[std::size_t(worker)];
     for (int i = first + 1; i < n; ++i) {
       const int count = std::min(width, i - first);
-      set.scorer->products(i, first, count, out);
-      tops[std::size_t(worker)].offer_row(out, count, set.masks.data() + first,
-                                          set.masks[std::size_t(i)]);
+      const std::int32_t reach = top.full() ? top.reach(*set.scorer) : PairScorer::NO_BOUND;
+      if (reach != PairScorer::NO_BOUND) {
+        // Most pairs fall short of the list: their bound sums tell, no product is taken.
+        set.scorer->score_bounds(i, first, count, lanes.sums.data());
+        const int found =
+            detail::positions_at_least(lanes.sums.data(), count, reach, lanes.found.data());
+        top.offer_found(*set.scorer, i, first, lanes.found.data(), found, set.masks.data() + first,
+                        set.masks[std::size_t(i)]);
+        continue;
+      }
+      set.scorer->products(i, first, count, lanes.products.data());
+      top.offer_row(lanes.products.data(), count, set.masks.data() + first,
+                    set.masks[std::size_t(i)]);
     }
   });
   return TopScores::merge(tops);

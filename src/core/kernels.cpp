@@ -106,6 +106,37 @@ void pair_and_self_products(const RowLoci& row, const std::uint16_t* columns, co
 }
 
 TARVO_CLONES
+void bound_sums(const RowLoci& row, const std::int32_t* weights, const std::uint16_t* columns,
+                std::size_t column_stride, std::size_t first, int count, std::int32_t mismatch,
+                std::int32_t* out) {
+  std::int32_t* __restrict o = out;
+  for (int j = 0; j < count; ++j) o[j] = 0;
+  for (int t = 0; t < row.count; ++t) {
+    const std::uint16_t* __restrict c = columns + std::size_t(row.loci[t]) * column_stride + first;
+    const std::uint16_t code = row.codes[t];
+    const std::int32_t match = weights[t];
+    for (int j = 0; j < count; ++j) o[j] += c[j] == code ? match : (c[j] == ABSENT ? 0 : mismatch);
+  }
+}
+
+TARVO_CLONES
+int positions_at_least(const std::int32_t* v, int count, std::int32_t bound, int* out) {
+  constexpr int STEP = 16;
+  int found = 0, at = 0;
+  // Whole steps are tested at once: few sums reach the bound.
+  for (; at + STEP <= count; at += STEP) {
+    int any = 0;
+    for (int j = 0; j < STEP; ++j) any |= int(v[at + j] >= bound);
+    if (!any) continue;
+    for (int j = at; j < at + STEP; ++j)
+      if (v[j] >= bound) out[found++] = j;
+  }
+  for (; at < count; ++at)
+    if (v[at] >= bound) out[found++] = at;
+  return found;
+}
+
+TARVO_CLONES
 void add_shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask, int* out) {
   for (int j = 0; j < count; ++j) out[j] += std::popcount(masks[j] & mask);
 }

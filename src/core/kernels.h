@@ -60,6 +60,18 @@ void pair_and_self_products(const RowLoci& row, const std::uint16_t* columns, co
                             double mismatch, const LaneProducts& out,
                             const RowOverrides& overrides);
 
+// out[j] = sum over the loci of row of whole numbers bounding the logs of
+// the factors of column_products from above: weights[t] where the codes
+// agree, 0 where sample first + j lacks the locus, mismatch elsewhere.
+void bound_sums(const RowLoci& row, const std::int32_t* weights, const std::uint16_t* columns,
+                std::size_t column_stride, std::size_t first, int count, std::int32_t mismatch,
+                std::int32_t* out);
+
+// Position of each of v[0..count) at least bound, in increasing order, into
+// out; returns how many.
+[[nodiscard]] int positions_at_least(const std::int32_t* v, int count, std::int32_t bound,
+                                     int* out);
+
 // out[j] += loci masks[j] shares with mask, j < count.
 void add_shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask, int* out);
 

@@ -1,8 +1,6 @@
 // Philox4x32-10 as its authors published it (ten rounds of two 32 x 32-bit
-// multiplications, the Weyl key schedule), and the geometric gaps.
+// multiplications, the Weyl key schedule).
 #include "tarvo/keyed_rng.h"
-
-#include <cmath>
 
 namespace tarvo {
 
@@ -32,24 +30,6 @@ PhiloxCounter philox4x32_10(PhiloxCounter counter, PhiloxKey key) {
     counter = round(counter, key);
   }
   return counter;
-}
-
-ErrorGaps::ErrorGaps(double rate) {
-  if (std::isnan(rate) || rate >= 1) {
-    every_ = true;
-  } else if (!(rate > 0)) {
-    none_ = true;
-  } else {
-    log_clear_ = std::log1p(-rate);
-  }
-}
-
-std::int64_t ErrorGaps::next(KeyedRng& rng) const {
-  if (every_) return 0;
-  if (none_) return NEVER;
-  // P(gap >= g) = (1 - rate)^g, so floor(ln u / ln(1 - rate)) for u in (0, 1].
-  const double gap = std::floor(std::log(rng.open_uniform()) / log_clear_);
-  return gap >= 9.0e18 ? NEVER : std::int64_t(gap);
 }
 
 }  // namespace tarvo

@@ -36,8 +36,7 @@ RowBlock::RowBlock(const PairScorer& scorer) : scorer_(scorer), n_(scorer.table(
   starts_.assign(std::size_t(table.loci()) + 2, 0);
 }
 
-template <typename Draws>
-void RowBlock::walk_with(Draws& draws, int i, int first, int end) {
+void RowBlock::walk_with(RetypingWalk& draws, int i, int first, int end) {
   const int count = end - first;
   if (count <= 0) return;
   count_shared(i, first, count);
@@ -56,37 +55,6 @@ void RowBlock::walk_with(Draws& draws, int i, int first, int end) {
                        RowOverrides{overrides_.data(), starts_.data()});
 }
 
-void RowBlock::walk_keyed(GapWalk& draws, int i, int first, int end, const SelfBounds& bounds) {
-  const int count = end - first;
-  if (count <= 0) return;
-  count_shared(i, first, count);
-  found_.clear();
-  sort_overrides(number_row_loci(i));
-  scorer_.row_products(i, first, count, LaneProducts{pairs_.data(), earlier_.data(), later_.data()},
-                       RowOverrides{overrides_.data(), starts_.data()});
-  const auto settled = [&bounds](double product, int s, int errors) {
-    const double ratio = bounds.ratio[s];
-    for (int e = 0; e < errors && product >= bounds.above; ++e) product *= ratio;
-    return product >= bounds.above;
-  };
-  for (int j = 0; j < count; ++j) {
-    const int shared = shared_[std::size_t(j)];
-    if (shared == 0) continue;
-    draws.pair(shared);
-    const int e = draws.earlier_count(), l = draws.later_count();
-    double& earlier = earlier_[std::size_t(j)];
-    if (e > 0 && !settled(earlier, first + j, e)) {
-      draws.draw_alleles(0);
-      earlier = retyped(first + j, i, earlier, draws.earlier_errors(), e);
-    }
-    double& later = later_[std::size_t(j)];
-    if (l > 0 && !settled(later, i, l)) {
-      draws.draw_alleles(1);
-      later = retyped(i, first + j, later, draws.later_errors(), l);
-    }
-  }
-}
-
 void RowBlock::count_shared(int i, int first, int count) {
   std::fill(shared_.begin(), shared_.begin() + count, 0);
   for (int w = 0; w < words_; ++w) {
@@ -102,26 +70,6 @@ int RowBlock::number_row_loci(int i) {
                                           [&](int k) { row_index_[std::size_t(k)] = row_loci++; });
   return row_loci;
 }
-
-// The error-free self-comparison product of s with the factors of its
-// copies' errors in place of the error-free ones (in the fast mode the
-// order of the multiplications is free).
-double RowBlock::retyped(int s, int other, double product, const PairScorer::Retyping* errors,
-                         int count) const {
-  for (int e = 0; e < count;) {
-    int end = e + 1;
-    while (end < count && errors[end].locus == errors[e].locus) ++end;
-    const int k = shared_locus(s, other, errors[e].locus);
-    double factor = 0, clear = 0;
-    if (scorer_.retyped_factor(s, k, errors + e, end - e, factor) &&
-        scorer_.retyped_factor(s, k, nullptr, 0, clear) && clear > 0)
-      product = product / clear * factor;
-    e = end;
-  }
-  return product;
-}
-
-template void RowBlock::walk_with(RetypingWalk&, int, int, int);
 
 // The errors of one sample's copies, locus by locus.
 void RowBlock::add_overrides(int s, int other, int lane, int which,

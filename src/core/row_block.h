@@ -10,7 +10,6 @@
 #include <limits>
 #include <vector>
 
-#include "core/gap_walk.h"
 #include "core/kernels.h"
 #include "core/retyping_walk.h"
 #include "tarvo/scorer.h"
@@ -35,14 +34,6 @@ class ProductBounds {
   double below_ = -1;
 };
 
-// How far a sample's retyping errors can lower its self-comparison: each
-// error multiplies the product by at least ratio[s]; products known to stay
-// at or above `above` keep their level whatever the errors draw.
-struct SelfBounds {
-  double above = std::numeric_limits<double>::infinity();
-  const double* ratio = nullptr;
-};
-
 class RowBlock {
  public:
   RowBlock(const PairScorer& scorer, RetypingWalk& walk);
@@ -50,12 +41,8 @@ class RowBlock {
   explicit RowBlock(const PairScorer& scorer);
   // Walks the pairs of sample i with samples first..end-1, in this order.
   void walk(int i, int first, int end) { walk_with(*walk_, i, first, end); }
-  // The same, drawing from draws (a RetypingWalk or a GapWalk).
-  template <typename Draws>
-  void walk_with(Draws& draws, int i, int first, int end);
-  // The fast mode's walk: the error-free products first, then each copy's
-  // errors put in, unless bounds settle the self-comparison's level.
-  void walk_keyed(GapWalk& draws, int i, int first, int end, const SelfBounds& bounds);
+  // The same, drawing from draws.
+  void walk_with(RetypingWalk& draws, int i, int first, int end);
   // Of sample first + j: loci shared with i (0: the pair is not compared),
   // and the pair's products.
   [[nodiscard]] int shared(int j) const { return shared_[std::size_t(j)]; }
@@ -69,8 +56,6 @@ class RowBlock {
   [[nodiscard]] int shared_locus(int i, int j, int ordinal) const;
   void count_shared(int i, int first, int count);
   [[nodiscard]] int number_row_loci(int i);
-  [[nodiscard]] double retyped(int s, int other, double product, const PairScorer::Retyping* errors,
-                               int count) const;
   void sort_overrides(int row_loci);
 
   const PairScorer& scorer_;

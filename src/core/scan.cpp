@@ -5,10 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
-#include <type_traits>
 
-#include "core/gap_walk.h"
 #include "core/kernels.h"
 #include "core/output_stream.h"
 #include "core/parallel.h"
@@ -18,6 +15,8 @@
 #include "core/scan_detail.h"
 
 namespace tarvo {
+
+using detail::first_level_below;
 
 int rank_in_descending(std::span<const double> v, double x) {
   const int hi_end = int(v.size()) - 1;
@@ -49,19 +48,6 @@ LevelEstimate estimate_level(double M, double S, double N, double V) {
 }
 
 namespace {
-
-// First level whose threshold the self-score exceeds; LEVELS when none.
-int first_level_below(const LevelTable& cut, double x) {
-  int lo = 0, hi = LEVELS;
-  while (lo < hi) {
-    const int mid = (lo + hi) / 2;
-    if (x > cut[std::size_t(mid)])
-      hi = mid;
-    else
-      lo = mid + 1;
-  }
-  return lo;
-}
 
 // Counts by the level at which a pair or a self-score is first counted; the
 // counts at a level are the running sums.
@@ -164,45 +150,17 @@ PairScan merge(std::vector<PartScan>& parts, const ScanSettings& settings, int n
   return out;
 }
 
-// The levels of a score from the product it is the log of, without the log
-// where the bounds settle them.
-class ProductLevels {
- public:
-  explicit ProductLevels(const LevelTable& cut)
-      : cut_(cut),
-        bounds_(*std::min_element(cut.begin(), cut.end()),
-                *std::max_element(cut.begin(), cut.end())) {}
-  // rank_in_descending of the score.
-  [[nodiscard]] int rank(double product) const {
-    if (bounds_.surely_above(product)) return 0;
-    if (bounds_.surely_at_most(product)) return -1;
-    return rank_in_descending(cut_, PairScorer::score_of_product(product));
-  }
-  // first_level_below of the score.
-  [[nodiscard]] int first_exceeded(double product) const {
-    if (bounds_.surely_above(product)) return 0;
-    if (bounds_.surely_at_most(product)) return LEVELS;
-    return first_level_below(cut_, PairScorer::score_of_product(product));
-  }
-
- private:
-  const LevelTable& cut_;
-  detail::ProductBounds bounds_;
-};
-
-// The scan over blocks of retyping draws, row by row: from the sequential
-// stream (RetypingWalk) or from each row's keyed stream (GapWalk).
-template <typename Draws>
+// The scan over blocks of retyping draws from the sequential stream, row by
+// row.
 class BlockScanner {
  public:
-  BlockScanner(const PairScorer& scorer, const ScanSettings& settings, Draws& draws, PartScan& out,
-               const detail::SelfBounds& bounds = {})
+  BlockScanner(const PairScorer& scorer, const ScanSettings& settings, detail::RetypingWalk& draws,
+               PartScan& out)
       : table_(scorer.table()),
         settings_(settings),
         levels_(settings.thresholds),
         draws_(draws),
         block_(scorer),
-        bounds_(bounds),
         out_(out) {
     if (settings.count_mismatches) {
       out_.mismatches.comparable.assign(std::size_t(table_.loci()) + 1, 0);
@@ -216,12 +174,7 @@ class BlockScanner {
 
  private:
   void row(int i) {
-    if constexpr (std::is_same_v<Draws, detail::GapWalk>) {
-      draws_.start_row(settings_.key, i);
-      block_.walk_keyed(draws_, i, 0, i, bounds_);
-    } else {
-      block_.walk_with(draws_, i, 0, i);
-    }
+    block_.walk_with(draws_, i, 0, i);
     for (int j = 0; j < i; ++j) {
       if (block_.shared(j) == 0) continue;
       if (settings_.count_mismatches) {
@@ -251,10 +204,89 @@ class BlockScanner {
 
   const GenotypeTable& table_;
   const ScanSettings& settings_;
-  const ProductLevels levels_;
-  Draws& draws_;
+  const detail::ProductLevels levels_;
+  detail::RetypingWalk& draws_;
   detail::RowBlock block_;
-  const detail::SelfBounds& bounds_;
+  PartScan& out_;
+};
+
+// The fast mode's matches. A pair's score needs no draw, and whole-number
+// bounds on the logs of its factors, summed in vector lanes, pass over the
+// pairs that cannot exceed the lowest threshold without taking their
+// products; the rest have the products of the scan of every pair. The
+// self-comparisons are counted apart (count_self_levels).
+class BoundedScanner {
+ public:
+  BoundedScanner(const PairScorer& scorer, const ScanSettings& settings, std::int32_t reach,
+                 PartScan& out)
+      : scorer_(scorer),
+        table_(scorer.table()),
+        settings_(settings),
+        levels_(settings.thresholds),
+        reach_(reach),
+        sums_(std::size_t(table_.size())),
+        found_(std::size_t(table_.size())),
+        out_(out) {
+    if (settings.count_mismatches) {
+      out_.mismatches.comparable.assign(std::size_t(table_.loci()) + 1, 0);
+      out_.mismatches.mismatching.assign(std::size_t(table_.loci()) + 1, 0);
+    }
+  }
+
+  void rows(int first, int end) {
+    for (int i = first; i < end; ++i) {
+      if (settings_.count_mismatches) count_mismatches(i);
+      row(i);
+    }
+  }
+
+ private:
+  void row(int i) {
+    if (reach_ == PairScorer::NO_BOUND) {
+      for (int j = 0; j < i; ++j) pair(i, j);
+      return;
+    }
+    scorer_.score_bounds(i, 0, i, sums_.data());
+    const int found = detail::positions_at_least(sums_.data(), i, reach_, found_.data());
+    for (int f = 0; f < found; ++f) pair(i, found_[std::size_t(f)]);
+  }
+
+  void pair(int i, int j) {
+    if (!intersects(table_.sample(i).loci, table_.sample(j).loci)) return;
+    const double product = scorer_.pair_product(i, j);
+    const int k = levels_.rank(product);
+    if (k >= 0) match(i, j, k, product);
+  }
+
+  void count_mismatches(int i) {
+    const Sample& si = table_.sample(i);
+    for (int j = 0; j < i; ++j) {
+      if (!intersects(si.loci, table_.sample(j).loci)) continue;
+      const LocusComparison c = compare_loci(table_, i, j);
+      out_.mismatches.comparable[std::size_t(c.compared)] += 1;
+      out_.mismatches.mismatching[std::size_t(c.mismatching)] += 1;
+    }
+  }
+
+  void match(int i, int j, int k, double product) {
+    out_.counts.match_from[std::size_t(k)] += 1;
+    if (out_.pairs.size() >= std::size_t(PAIRS)) {
+      out_.beyond_kept += 1;
+      return;
+    }
+    const Sample& si = table_.sample(i);
+    const Sample& sj = table_.sample(j);
+    out_.pairs.push_back(MatchPair{i, j, si.population, sj.population,
+                                   PairScorer::score_of_product(product), sj.loci & si.loci});
+  }
+
+  const PairScorer& scorer_;
+  const GenotypeTable& table_;
+  const ScanSettings& settings_;
+  const detail::ProductLevels levels_;
+  const std::int32_t reach_;
+  std::vector<std::int32_t> sums_;
+  std::vector<int> found_;
   PartScan& out_;
 };
 
@@ -280,47 +312,20 @@ PairScan scan_pairs_in_blocks(const PairScorer& scorer, const ScanSettings& sett
   return merge(whole, settings, table.size());
 }
 
-// Per sample: the least factor an error can leave over the largest of the
-// sample's error-free factors.
-std::vector<double> retyping_ratios(const PairScorer& scorer) {
-  const GenotypeTable& table = scorer.table();
-  const double smallest = scorer.smallest_retyped_factor();
-  std::vector<double> out(std::size_t(table.size()), 0);
-  if (!(smallest > 0)) return out;
-  for (int s = 0; s < table.size(); ++s) {
-    double largest = 0;
-    table.sample(s).loci.for_each(table.loci(), [&](int k) {
-      double clear = 0;
-      if (scorer.retyped_factor(s, k, nullptr, 0, clear)) largest = std::max(largest, clear);
-    });
-    out[std::size_t(s)] = largest > 0 ? std::min(1.0, smallest / largest) : 0;
-  }
-  return out;
-}
-
 PairScan scan_pairs_keyed(const PairScorer& scorer, const ScanSettings& settings) {
   const int n = scorer.table().size();
   const std::vector<int> starts = balanced_rows(n, settings.threads);
   const int parts = int(starts.size()) - 1;
   std::vector<PartScan> whole(std::size_t(std::max(parts, 1)));
-  // One walk and one row block per worker, made by the worker itself.
-  struct Worker {
-    std::unique_ptr<GapWalk> walk;
-  };
-  std::vector<Worker> workers(std::size_t(std::max(1, settings.threads)));
-  const std::vector<double> ratio = retyping_ratios(scorer);
-  SelfBounds bounds;
-  bounds.ratio = ratio.data();
-  const double highest = *std::max_element(settings.thresholds.begin(), settings.thresholds.end());
-  // Products from the floor up have a score above FLOOR_LLR.
-  if (std::isfinite(highest))
-    bounds.above = std::max(std::exp(highest) * (1 + 1e-6), PRODUCT_FLOOR);
-  (void)parallel_for(settings.threads, parts, [&](int worker, int part) {
-    Worker& w = workers[std::size_t(worker)];
-    if (!w.walk) w.walk = std::make_unique<GapWalk>(settings.retype_error, scorer.table().loci());
-    BlockScanner<GapWalk>(scorer, settings, *w.walk, whole[std::size_t(part)], bounds)
+  const double lowest = *std::min_element(settings.thresholds.begin(), settings.thresholds.end());
+  const std::int32_t reach = scorer.bound_reach(lowest);
+  (void)parallel_for(settings.threads, parts, [&](int, int part) {
+    BoundedScanner(scorer, settings, reach, whole[std::size_t(part)])
         .rows(starts[std::size_t(part)], starts[std::size_t(part) + 1]);
   });
+  const SelfLevelCounts self = count_self_levels(scorer, settings);
+  for (std::size_t z = 0; z <= std::size_t(LEVELS); ++z)
+    whole.front().counts.detect_from[z] += self[z];
   return merge(whole, settings, n);
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 
 #include "core/kernels.h"
 
@@ -125,6 +126,48 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
   }
   row_start_.push_back(row_loci_.size());
   prepare_retypings();
+  prepare_bounds();
+}
+
+// The bound of a factor: floor(scale ln f) + 2 stays above scale ln f
+// whatever the rounding of the log; logs of factors that vanish are taken
+// as -LARGEST_LOG, still above them. A row holding a factor whose log is
+// beyond LARGEST_LOG (an allele of frequency 0) has no bounds.
+void PairScorer::prepare_bounds() {
+  constexpr double LARGEST_LOG = 1000, FINEST = 65536, ROOM = 536870912.0;  // 2^29
+  if (genotype_factors_.empty() || stride_ == 0) return;
+  // Logs of the genotypes the samples hold, each taken once.
+  std::vector<double> logs(genotype_factors_.size(), std::numeric_limits<double>::quiet_NaN());
+  const auto genotype = [this](std::size_t t, int s) {
+    const auto k = std::size_t(row_loci_[t]);
+    const std::size_t c = std::size_t(s) * std::size_t(stride_) + k;
+    const std::size_t n = std::size_t(freqs_->loci[k].size());
+    return factor_start_[k] + index_[2 * c] * n + index_[2 * c + 1];
+  };
+  const auto log_of = [](double f) {
+    return f > 0 ? std::max(std::log(f), -LARGEST_LOG) : -LARGEST_LOG;
+  };
+  double largest = std::abs(log_of(eb_));
+  for (int s = 0; s < table_->size(); ++s)
+    for (std::size_t t = row_start_[std::size_t(s)]; t < row_start_[std::size_t(s) + 1]; ++t) {
+      double& l = logs[genotype(t, s)];
+      if (std::isnan(l)) l = log_of(genotype_factors_[genotype(t, s)]);
+      if (l <= LARGEST_LOG) largest = std::max(largest, std::abs(l));
+    }
+  // Sums over every locus stay far inside 32 bits.
+  bound_scale_ = std::min(FINEST, ROOM / (double(stride_) * (largest + 2)));
+  const auto bound = [this](double log) {
+    return std::int32_t(std::floor(log * bound_scale_)) + 2;
+  };
+  bound_mismatch_ = bound(log_of(eb_));
+  row_bounds_.resize(row_loci_.size());
+  unbounded_.assign(std::size_t(table_->size()), 0);
+  for (int s = 0; s < table_->size(); ++s)
+    for (std::size_t t = row_start_[std::size_t(s)]; t < row_start_[std::size_t(s) + 1]; ++t) {
+      const double l = logs[genotype(t, s)];
+      if (!(l <= LARGEST_LOG)) unbounded_[std::size_t(s)] = 1;
+      row_bounds_[t] = l <= LARGEST_LOG ? bound(l) : 0;
+    }
 }
 
 void PairScorer::prepare_retypings() {
@@ -258,6 +301,36 @@ void PairScorer::products(int i, int first, int count, double* out) const {
                             row_codes_.data() + at, row_factors_.data() + at};
   detail::column_products(row, columns_.data(), std::size_t(table_->size()), std::size_t(first),
                           count, eb_, out);
+}
+
+void PairScorer::score_bounds(int i, int first, int count, std::int32_t* out) const {
+  if (unbounded_.empty() || unbounded_[std::size_t(i)]) {
+    std::fill(out, out + count, std::numeric_limits<std::int32_t>::max());
+    return;
+  }
+  const std::size_t at = row_start_[std::size_t(i)];
+  const detail::RowLoci row{int(row_start_[std::size_t(i) + 1] - at), row_loci_.data() + at,
+                            row_codes_.data() + at, row_factors_.data() + at};
+  detail::bound_sums(row, row_bounds_.data() + at, columns_.data(), std::size_t(table_->size()),
+                     std::size_t(first), count, bound_mismatch_, out);
+}
+
+std::int32_t PairScorer::bound_reach(double score) const {
+  // A product below the floor scores FLOOR_LLR, never above another score.
+  if (!(bound_scale_ > 0) || !std::isfinite(score)) return NO_BOUND;
+  const double reach = std::floor(std::max(score, std::log(PRODUCT_FLOOR)) * bound_scale_) - 2;
+  return reach <= double(NO_BOUND) ? NO_BOUND : std::int32_t(reach);
+}
+
+double PairScorer::pair_product(int i, int j) const {
+  const std::size_t n = std::size_t(table_->size());
+  double product = 1.0;
+  for (std::size_t t = row_start_[std::size_t(i)]; t < row_start_[std::size_t(i) + 1]; ++t) {
+    const std::uint16_t c = columns_[std::size_t(row_loci_[t]) * n + std::size_t(j)];
+    const double f = c == row_codes_[t] ? row_factors_[t] : (c == detail::ABSENT ? 1.0 : eb_);
+    product = product * f;
+  }
+  return product;
 }
 
 void PairScorer::row_products(int i, int first, int count, const detail::LaneProducts& out,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "tarvo/error.h"
 
@@ -121,6 +122,55 @@ TEST(Scorer, ProductsOfBlocksMatchScoreOnWidePanels) {
   tarvo::Rng draws(3);
   (void)scorer.self_score(0, t.sample(0).loci, 0.0, draws);
   EXPECT_EQ(draws.calls(), 2u * std::uint64_t(t.sample(0).loci.count()));
+}
+
+// The bound sums of every pair stay above its score, so a pair whose score
+// exceeds a threshold always reaches the threshold's bound; the pair
+// product is the very double of the row's products. On the wide panel and
+// on one whose rare alleles give large factors; a sample holding an allele
+// of frequency 0 (an infinite factor) has no bounds.
+TEST(Scorer, BoundSumsStayAboveEveryScore) {
+  const int nloci = 150, n = 40;
+  tarvo::FrequencyTable f;
+  f.loci.assign(nloci, {.name = "",
+                        .alleles = {1, 2, 3},
+                        .counts = {},
+                        .freqs = {0.001, 0.999, 0.0},
+                        .cumulative = {0.001, 1, 1},
+                        .missing = 0});
+  tarvo::Rng rng(8);
+  GenotypeTable t(nloci, n);
+  for (int s = 0; s < n; ++s)
+    for (int k = 0; k < nloci; ++k) {
+      if (rng.uniform() > 0.3) t.sample(s).loci.set(k);
+      for (int a = 0; a < 2; ++a) t.row(s)[2 * k + a] = rng.uniform() < 0.5 ? 1 : 2;
+    }
+  t.row(n - 1)[0] = 3;
+  t.sample(n - 1).loci.set(0);
+  const tarvo::PairScorer scorer(t, f, 0.01);
+  ASSERT_GT(scorer.bound_scale(), 0);
+  std::vector<double> products(static_cast<std::size_t>(n));
+  std::vector<std::int32_t> sums(static_cast<std::size_t>(n));
+  int reached = 0;
+  for (int i = 1; i < n; ++i) {
+    scorer.products(i, 0, i, products.data());
+    scorer.score_bounds(i, 0, i, sums.data());
+    for (int j = 0; j < i; ++j) {
+      const double product = scorer.pair_product(i, j);
+      ASSERT_EQ(product, products[std::size_t(j)]);
+      const double score = tarvo::PairScorer::score_of_product(product);
+      if (i == n - 1) {
+        ASSERT_EQ(sums[std::size_t(j)], std::numeric_limits<std::int32_t>::max());
+        continue;
+      }
+      ASSERT_GE(double(sums[std::size_t(j)]), std::log(product) * scorer.bound_scale()) << i << j;
+      // The threshold just below the score: the closest a bound can be.
+      ASSERT_GE(sums[std::size_t(j)], scorer.bound_reach(std::nextafter(score, -1e9)));
+      reached += int(sums[std::size_t(j)] < scorer.bound_reach(score + 1));
+    }
+  }
+  EXPECT_GT(reached, 0);  // the bounds do pass over pairs
+  EXPECT_EQ(scorer.bound_reach(std::nan("")), tarvo::PairScorer::NO_BOUND);
 }
 
 }  // namespace
