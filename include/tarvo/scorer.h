@@ -53,9 +53,13 @@ class PairScorer {
   // 1 / bound_scale(); 0 when the table is too wide to have them.
   [[nodiscard]] double bound_scale() const { return bound_scale_; }
   // out[j] >= bound_scale() * ln of the product of row i against sample
-  // first + j, for j < count (0 for pairs sharing no locus). Same
-  // restriction as products.
-  void score_bounds(int i, int first, int count, std::int32_t* out) const;
+  // first + j, for j < count (0 for pairs sharing no locus), or some sum
+  // below reach when that product's is. Same restriction as products.
+  void score_bounds(int i, int first, int count, std::int32_t reach, std::int32_t* out) const;
+  // Loci row i and sample first + j both hold, and those where their
+  // genotypes differ, for j < count. Same restriction as products.
+  void locus_counts(int i, int first, int count, std::int32_t* compared,
+                    std::int32_t* differing) const;
   // The least bound sum of a product whose score can exceed score;
   // NO_BOUND when the bounds cannot tell (every pair is then taken).
   static constexpr std::int32_t NO_BOUND = INT32_MIN;
@@ -119,6 +123,7 @@ class PairScorer {
   double bound_scale_ = 0;
   std::int32_t bound_mismatch_ = 0;
   std::vector<std::int32_t> row_bounds_;  // beside row_factors_
+  std::vector<std::int32_t> row_rest_;    // the positive bounds after each
   std::vector<std::uint8_t> unbounded_;   // rows without bounds
   // Each sample's loci in increasing order (from row_start_[s]), for the
   // products of its row.

@@ -190,7 +190,7 @@ LevelTable top_scores(const SimulatedSet& set, int threads,
       const std::int32_t reach = top.full() ? top.reach(*set.scorer) : PairScorer::NO_BOUND;
       if (reach != PairScorer::NO_BOUND) {
         // Most pairs fall short of the list: their bound sums tell, no product is taken.
-        set.scorer->score_bounds(i, first, count, lanes.sums.data());
+        set.scorer->score_bounds(i, first, count, reach, lanes.sums.data());
         const int found =
             detail::positions_at_least(lanes.sums.data(), count, reach, lanes.found.data());
         top.offer_found(*set.scorer, i, first, lanes.found.data(), found, set.masks.data() + first,

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #define TARVO_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 
@@ -105,17 +106,69 @@ void pair_and_self_products(const RowLoci& row, const std::uint16_t* columns, co
   }
 }
 
+namespace {
+
+// Sixteen lanes as the compiler's vectors: one register of AVX-512, two of
+// AVX2, four of SSE2.
+constexpr int LANES = 16;
+using Codes16 = std::int16_t __attribute__((vector_size(2 * LANES)));
+using Sums16 = std::int32_t __attribute__((vector_size(4 * LANES)));
+
+inline std::int32_t bound_of(std::uint16_t c, std::uint16_t code, std::int32_t match,
+                             std::int32_t mismatch) {
+  return c == code ? match : (c == ABSENT ? 0 : mismatch);
+}
+
+}  // namespace
+
+// Runs of LANES samples, each sum kept in a register over the row's loci;
+// every CHECK loci a run whose every sum has fallen short stops.
 TARVO_CLONES
-void bound_sums(const RowLoci& row, const std::int32_t* weights, const std::uint16_t* columns,
-                std::size_t column_stride, std::size_t first, int count, std::int32_t mismatch,
-                std::int32_t* out) {
-  std::int32_t* __restrict o = out;
-  for (int j = 0; j < count; ++j) o[j] = 0;
+void bound_sums(const RowLoci& row, const RowBounds& bounds, const std::uint16_t* columns,
+                std::size_t column_stride, std::size_t first, int count, std::int32_t* out) {
+  constexpr int CHECK = 8;
+  const auto absent = std::int16_t(ABSENT);
+  int j = 0;
+  for (; j + LANES <= count; j += LANES) {
+    Sums16 acc = {};
+    for (int t = 0; t < row.count; ++t) {
+      Codes16 c;
+      std::memcpy(&c, columns + std::size_t(row.loci[t]) * column_stride + first + std::size_t(j),
+                  sizeof c);
+      const Sums16 same = __builtin_convertvector(c == std::int16_t(row.codes[t]), Sums16);
+      const Sums16 held = ~__builtin_convertvector(c == absent, Sums16);
+      acc += (same & bounds.weights[t]) | (~same & held & bounds.mismatch);
+      if (t % CHECK != CHECK - 1) continue;
+      const Sums16 alive = acc + bounds.rest[t] >= bounds.reach;
+      std::int32_t any = 0;
+      for (int l = 0; l < LANES; ++l) any |= alive[l];
+      if (any == 0) break;
+    }
+    std::memcpy(out + j, &acc, sizeof acc);
+  }
+  for (; j < count; ++j) {
+    std::int32_t acc = 0;
+    for (int t = 0; t < row.count; ++t)
+      acc += bound_of(columns[std::size_t(row.loci[t]) * column_stride + first + std::size_t(j)],
+                      row.codes[t], bounds.weights[t], bounds.mismatch);
+    out[j] = acc;
+  }
+}
+
+TARVO_CLONES
+void locus_counts(const RowLoci& row, const std::uint16_t* columns, std::size_t column_stride,
+                  std::size_t first, int count, std::int32_t* compared, std::int32_t* differing) {
+  std::int32_t* __restrict held = compared;
+  std::int32_t* __restrict differ = differing;
+  for (int j = 0; j < count; ++j) held[j] = differ[j] = 0;
   for (int t = 0; t < row.count; ++t) {
     const std::uint16_t* __restrict c = columns + std::size_t(row.loci[t]) * column_stride + first;
     const std::uint16_t code = row.codes[t];
-    const std::int32_t match = weights[t];
-    for (int j = 0; j < count; ++j) o[j] += c[j] == code ? match : (c[j] == ABSENT ? 0 : mismatch);
+    for (int j = 0; j < count; ++j) {
+      const int present = int(c[j] != ABSENT);
+      held[j] += present;
+      differ[j] += present & int(c[j] != code);
+    }
   }
 }
 

@@ -62,10 +62,22 @@ void pair_and_self_products(const RowLoci& row, const std::uint16_t* columns, co
 
 // out[j] = sum over the loci of row of whole numbers bounding the logs of
 // the factors of column_products from above: weights[t] where the codes
-// agree, 0 where sample first + j lacks the locus, mismatch elsewhere.
-void bound_sums(const RowLoci& row, const std::int32_t* weights, const std::uint16_t* columns,
-                std::size_t column_stride, std::size_t first, int count, std::int32_t mismatch,
-                std::int32_t* out);
+// agree, 0 where sample first + j lacks the locus, mismatch elsewhere. The
+// sums of a run of lanes stop short, below reach, once even rest[t] (the
+// most the loci after t can add) cannot lift any to reach.
+struct RowBounds {
+  const std::int32_t* weights = nullptr;
+  const std::int32_t* rest = nullptr;
+  std::int32_t mismatch = 0;
+  std::int32_t reach = 0;
+};
+void bound_sums(const RowLoci& row, const RowBounds& bounds, const std::uint16_t* columns,
+                std::size_t column_stride, std::size_t first, int count, std::int32_t* out);
+
+// Of sample first + j against row: compared[j] = loci both hold,
+// differing[j] = those of them whose codes differ.
+void locus_counts(const RowLoci& row, const std::uint16_t* columns, std::size_t column_stride,
+                  std::size_t first, int count, std::int32_t* compared, std::int32_t* differing);
 
 // Position of each of v[0..count) at least bound, in increasing order, into
 // out; returns how many.

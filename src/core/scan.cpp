@@ -225,6 +225,7 @@ class BoundedScanner {
         levels_(settings.thresholds),
         reach_(reach),
         sums_(std::size_t(table_.size())),
+        differing_(std::size_t(settings.count_mismatches ? table_.size() : 0)),
         found_(std::size_t(table_.size())),
         out_(out) {
     if (settings.count_mismatches) {
@@ -246,7 +247,7 @@ class BoundedScanner {
       for (int j = 0; j < i; ++j) pair(i, j);
       return;
     }
-    scorer_.score_bounds(i, 0, i, sums_.data());
+    scorer_.score_bounds(i, 0, i, reach_, sums_.data());
     const int found = detail::positions_at_least(sums_.data(), i, reach_, found_.data());
     for (int f = 0; f < found; ++f) pair(i, found_[std::size_t(f)]);
   }
@@ -258,13 +259,14 @@ class BoundedScanner {
     if (k >= 0) match(i, j, k, product);
   }
 
+  // compare_loci of every pair of the row, in vector lanes.
   void count_mismatches(int i) {
-    const Sample& si = table_.sample(i);
+    scorer_.locus_counts(i, 0, i, sums_.data(), differing_.data());
     for (int j = 0; j < i; ++j) {
-      if (!intersects(si.loci, table_.sample(j).loci)) continue;
-      const LocusComparison c = compare_loci(table_, i, j);
-      out_.mismatches.comparable[std::size_t(c.compared)] += 1;
-      out_.mismatches.mismatching[std::size_t(c.mismatching)] += 1;
+      const std::int32_t compared = sums_[std::size_t(j)];
+      if (compared == 0) continue;
+      out_.mismatches.comparable[std::size_t(compared)] += 1;
+      out_.mismatches.mismatching[std::size_t(differing_[std::size_t(j)])] += 1;
     }
   }
 
@@ -285,7 +287,7 @@ class BoundedScanner {
   const ScanSettings& settings_;
   const detail::ProductLevels levels_;
   const std::int32_t reach_;
-  std::vector<std::int32_t> sums_;
+  std::vector<std::int32_t> sums_, differing_;
   std::vector<int> found_;
   PartScan& out_;
 };

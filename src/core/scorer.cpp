@@ -161,13 +161,18 @@ void PairScorer::prepare_bounds() {
   };
   bound_mismatch_ = bound(log_of(eb_));
   row_bounds_.resize(row_loci_.size());
+  row_rest_.resize(row_loci_.size());
   unbounded_.assign(std::size_t(table_->size()), 0);
-  for (int s = 0; s < table_->size(); ++s)
-    for (std::size_t t = row_start_[std::size_t(s)]; t < row_start_[std::size_t(s) + 1]; ++t) {
+  for (int s = 0; s < table_->size(); ++s) {
+    std::int32_t rest = 0;
+    for (std::size_t t = row_start_[std::size_t(s) + 1]; t-- > row_start_[std::size_t(s)];) {
       const double l = logs[genotype(t, s)];
       if (!(l <= LARGEST_LOG)) unbounded_[std::size_t(s)] = 1;
       row_bounds_[t] = l <= LARGEST_LOG ? bound(l) : 0;
+      row_rest_[t] = rest;
+      rest += std::max(row_bounds_[t], 0);
     }
+  }
 }
 
 void PairScorer::prepare_retypings() {
@@ -303,7 +308,8 @@ void PairScorer::products(int i, int first, int count, double* out) const {
                           count, eb_, out);
 }
 
-void PairScorer::score_bounds(int i, int first, int count, std::int32_t* out) const {
+void PairScorer::score_bounds(int i, int first, int count, std::int32_t reach,
+                              std::int32_t* out) const {
   if (unbounded_.empty() || unbounded_[std::size_t(i)]) {
     std::fill(out, out + count, std::numeric_limits<std::int32_t>::max());
     return;
@@ -311,8 +317,19 @@ void PairScorer::score_bounds(int i, int first, int count, std::int32_t* out) co
   const std::size_t at = row_start_[std::size_t(i)];
   const detail::RowLoci row{int(row_start_[std::size_t(i) + 1] - at), row_loci_.data() + at,
                             row_codes_.data() + at, row_factors_.data() + at};
-  detail::bound_sums(row, row_bounds_.data() + at, columns_.data(), std::size_t(table_->size()),
-                     std::size_t(first), count, bound_mismatch_, out);
+  const detail::RowBounds bounds{row_bounds_.data() + at, row_rest_.data() + at, bound_mismatch_,
+                                 reach};
+  detail::bound_sums(row, bounds, columns_.data(), std::size_t(table_->size()), std::size_t(first),
+                     count, out);
+}
+
+void PairScorer::locus_counts(int i, int first, int count, std::int32_t* compared,
+                              std::int32_t* differing) const {
+  const std::size_t at = row_start_[std::size_t(i)];
+  const detail::RowLoci row{int(row_start_[std::size_t(i) + 1] - at), row_loci_.data() + at,
+                            row_codes_.data() + at, row_factors_.data() + at};
+  detail::locus_counts(row, columns_.data(), std::size_t(table_->size()), std::size_t(first), count,
+                       compared, differing);
 }
 
 std::int32_t PairScorer::bound_reach(double score) const {

@@ -154,7 +154,7 @@ TEST(Scorer, BoundSumsStayAboveEveryScore) {
   int reached = 0;
   for (int i = 1; i < n; ++i) {
     scorer.products(i, 0, i, products.data());
-    scorer.score_bounds(i, 0, i, sums.data());
+    scorer.score_bounds(i, 0, i, tarvo::PairScorer::NO_BOUND, sums.data());
     for (int j = 0; j < i; ++j) {
       const double product = scorer.pair_product(i, j);
       ASSERT_EQ(product, products[std::size_t(j)]);
@@ -167,6 +167,15 @@ TEST(Scorer, BoundSumsStayAboveEveryScore) {
       // The threshold just below the score: the closest a bound can be.
       ASSERT_GE(sums[std::size_t(j)], scorer.bound_reach(std::nextafter(score, -1e9)));
       reached += int(sums[std::size_t(j)] < scorer.bound_reach(score + 1));
+    }
+    // Sums cut short stay below the reach they were cut at; the pairs above
+    // the threshold still reach it.
+    const std::int32_t reach = scorer.bound_reach(-20.0);
+    scorer.score_bounds(i, 0, i, reach, sums.data());
+    for (int j = 0; j < i && i < n - 1; ++j) {
+      if (tarvo::PairScorer::score_of_product(products[std::size_t(j)]) > -20.0) {
+        ASSERT_GE(sums[std::size_t(j)], reach) << i << " " << j;
+      }
     }
   }
   EXPECT_GT(reached, 0);  // the bounds do pass over pairs
