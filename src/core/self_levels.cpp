@@ -139,6 +139,7 @@ class SampleCount {
         out_(out),
         group_(std::size_t(table_.loci()) + 1),
         first_(std::size_t(table_.loci()) + 2),
+        next_(std::size_t(table_.loci()) + 1),
         shared_of_(parts.patterns.size()),
         order_(parts.patterns.size()),
         cumulative_(parts.patterns.size()),
@@ -176,9 +177,9 @@ class SampleCount {
       first_[std::size_t(m) + 1] += 1;
     }
     for (std::size_t m = 1; m < first_.size(); ++m) first_[m] += first_[m - 1];
-    std::vector<int> next(first_.begin(), first_.end() - 1);
+    std::copy(first_.begin(), first_.end() - 1, next_.begin());
     for (std::size_t p = 0; p < parts_.patterns.size(); ++p)
-      order_[std::size_t(next[std::size_t(shared_of_[p])]++)] = int(p);
+      order_[std::size_t(next_[std::size_t(shared_of_[p])]++)] = int(p);
     std::int64_t total = 0;
     for (std::size_t at = 0; at < order_.size(); ++at) {
       if (at > 0 && shared_of_[std::size_t(order_[at])] != shared_of_[std::size_t(order_[at - 1])])
@@ -260,7 +261,9 @@ class SampleCount {
   // The loci the sample shares with pattern p, into loci_; returns how many.
   int shared_loci(std::size_t p) {
     int m = 0;
-    (table_.sample(s_).loci & parts_.patterns[p].mask).for_each(table_.loci(), [&](int k) {
+    (parts_.patterns[std::size_t(parts_.pattern_of[std::size_t(s_)])].mask &
+     parts_.patterns[p].mask)
+        .for_each(table_.loci(), [&](int k) {
       loci_[std::size_t(m++)] = k;
     });
     return m;
@@ -300,6 +303,7 @@ class SampleCount {
   int s_ = 0;
   std::vector<std::int64_t> group_;  // partners by loci shared
   std::vector<int> first_;           // of each count of loci shared in order_
+  std::vector<int> next_;
   std::vector<int> shared_of_, order_;
   std::vector<std::int64_t> cumulative_;
   std::vector<double> lowest_, factors_;
@@ -321,6 +325,8 @@ SelfLevelCounts count_self_levels(const PairScorer& scorer, const ScanSettings& 
                     highest_product(settings.thresholds),
                     settings.key};
   std::vector<LociMask> masks = table.masks();
+  const LociMask all = all_loci(table.loci());
+  for (LociMask& m : masks) m &= all;
   parts.patterns = tally_patterns(masks, true);
   std::unordered_map<LociMask, int> index;
   for (std::size_t p = 0; p < parts.patterns.size(); ++p)
