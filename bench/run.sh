@@ -46,6 +46,7 @@ done
 mv TARVO_simm.txt study5000.txt
 for t in 1 "$all"; do
   run "5,000 samples default (-r 2)" 5000 "$t" -1 study5000.txt -r 2
+  run "5,000 samples --fast (-r 2)" 5000 "$t" -1 study5000.txt -r 2 --fast
 done
 if [ "$mode" = full ]; then
   "$tarvo" -1 microbov.gen -M 30000 -R 1200 -p -r 1 >/dev/null 2>&1 || true
@@ -54,6 +55,7 @@ if [ "$mode" = full ]; then
     run "30,000 x 30 (-c 0)" 30000 "$t" -1 study30000.txt -r 2 -c 0
   done
   run "30,000 x 30 (-s 10 -c 1)" 30000 "$all" -1 study30000.txt -r 2 -s 10 -c 1
+  run "30,000 x 30 --fast (-r 2)" 30000 "$all" -1 study30000.txt -r 2 --fast
 fi
 
 echo

@@ -101,6 +101,30 @@ void BM_SimulatedSetProducts(benchmark::State& state) {
 }
 BENCHMARK(BM_SimulatedSetProducts)->Unit(benchmark::kMillisecond);
 
+// The fast mode's filter on the same set: the whole-number bound sums that
+// pass over the pairs below a threshold of -20 (about where the lowest
+// thresholds of a calibration fall), against the product kernel above.
+void BM_SimulatedSetBoundSums(benchmark::State& state) {
+  const tarvo::GenotypeTable ref = load_cattle();
+  const tarvo::FrequencyTable freqs = tarvo::count_frequencies(ref);
+  tarvo::Rng rng(1);
+  const tarvo::GenotypeTable set = simulated_set(ref, freqs, rng);
+  const tarvo::PairScorer scorer(set, freqs, 0.01);
+  const std::int32_t reach = scorer.bound_reach(-20.0);
+  std::vector<std::int32_t> sums(std::size_t(set.size()));
+  std::int64_t pairs = 0, passed = 0;
+  for (auto _ : state) {
+    for (int i = 1; i < set.size(); ++i) {
+      scorer.score_bounds(i, 0, i, reach, sums.data());
+      for (int j = 0; j < i; ++j) passed += int(sums[std::size_t(j)] >= reach);
+      pairs += i;
+    }
+  }
+  state.counters["pairs/s"] = benchmark::Counter(double(pairs), benchmark::Counter::kIsRate);
+  state.counters["passed"] = double(passed) / double(std::max<std::int64_t>(pairs, 1));
+}
+BENCHMARK(BM_SimulatedSetBoundSums)->Unit(benchmark::kMillisecond);
+
 // The calibration of the cattle data with 100 sets, on 1 and 2 threads.
 void BM_Calibration(benchmark::State& state) {
   const tarvo::GenotypeTable ref = load_cattle();
@@ -144,6 +168,29 @@ BENCHMARK(BM_ReferenceScanWithSelfComparisons)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The same scan the fast way: bound sums for the pairs, the self-comparisons
+// counted per sample and loci shared.
+void BM_ReferenceScanFast(benchmark::State& state) {
+  const tarvo::GenotypeTable ref = load_cattle();
+  const tarvo::FrequencyTable freqs = tarvo::count_frequencies(ref);
+  const tarvo::PairScorer scorer(ref, freqs, 0.01);
+  tarvo::ScanSettings settings;
+  settings.false_positives = tarvo::false_positive_ladder(200);
+  for (int k = 0; k < tarvo::LEVELS; ++k) settings.thresholds[std::size_t(k)] = -10.0 - k;
+  settings.retype_error = 0.01;
+  settings.threads = int(state.range(0));
+  settings.fast = true;
+  tarvo::Rng rng(1);
+  std::int64_t pairs = 0;
+  for (auto _ : state) {
+    const tarvo::PairScan scan = tarvo::scan_pairs(scorer, settings, rng);
+    benchmark::DoNotOptimize(scan.levels[0].recaptures);
+    pairs += std::int64_t(ref.size()) * (ref.size() - 1) / 2;
+  }
+  state.counters["pairs/s"] = benchmark::Counter(double(pairs), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ReferenceScanFast)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A scan with self-comparisons (thresholds of a calibration of the set, the
 // default error rates) against generating the outputs it consumes with the

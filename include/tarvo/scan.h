@@ -50,9 +50,10 @@ struct ScanSettings {
   double retype_error = 0;       // error rate of the self-comparisons
   bool count_mismatches = false;
   int threads = 1;  // the results never depend on it
-  // The fast mode: every row draws its retypings from its own keyed stream
-  // (the generator passed is then left untouched), errors by geometric gaps,
-  // rows shared among the threads.
+  // The fast mode: pairs below every threshold passed over by bounds, the
+  // self-comparisons counted per sample and loci shared, each sample drawing
+  // from its own stream under key (the generator passed is then left
+  // untouched), rows and samples shared among the threads.
   bool fast = false;
   StreamKey key{};
 };

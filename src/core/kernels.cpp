@@ -110,26 +110,22 @@ namespace {
 
 // Sixteen lanes as the compiler's vectors: one register of AVX-512, two of
 // AVX2, four of SSE2.
-constexpr int LANES = 16;
+constexpr int LANES = BOUND_LANES;
 using Codes16 = std::int16_t __attribute__((vector_size(2 * LANES)));
 using Sums16 = std::int32_t __attribute__((vector_size(4 * LANES)));
-
-inline std::int32_t bound_of(std::uint16_t c, std::uint16_t code, std::int32_t match,
-                             std::int32_t mismatch) {
-  return c == code ? match : (c == ABSENT ? 0 : mismatch);
-}
 
 }  // namespace
 
 // Runs of LANES samples, each sum kept in a register over the row's loci;
-// every CHECK loci a run whose every sum has fallen short stops.
+// every CHECK loci a run whose every sum has fallen short stops. The last
+// run reads past count (the columns end in LANES spare codes) and keeps
+// only its first lanes.
 TARVO_CLONES
 void bound_sums(const RowLoci& row, const RowBounds& bounds, const std::uint16_t* columns,
                 std::size_t column_stride, std::size_t first, int count, std::int32_t* out) {
   constexpr int CHECK = 8;
   const auto absent = std::int16_t(ABSENT);
-  int j = 0;
-  for (; j + LANES <= count; j += LANES) {
+  for (int j = 0; j < count; j += LANES) {
     Sums16 acc = {};
     for (int t = 0; t < row.count; ++t) {
       Codes16 c;
@@ -140,18 +136,13 @@ void bound_sums(const RowLoci& row, const RowBounds& bounds, const std::uint16_t
       acc += (same & bounds.weights[t]) | (~same & held & bounds.mismatch);
       if (t % CHECK != CHECK - 1) continue;
       const Sums16 alive = acc + bounds.rest[t] >= bounds.reach;
-      std::int32_t any = 0;
-      for (int l = 0; l < LANES; ++l) any |= alive[l];
+      std::uint64_t words[LANES / 2];
+      std::memcpy(words, &alive, sizeof words);
+      std::uint64_t any = 0;
+      for (const std::uint64_t w : words) any |= w;
       if (any == 0) break;
     }
-    std::memcpy(out + j, &acc, sizeof acc);
-  }
-  for (; j < count; ++j) {
-    std::int32_t acc = 0;
-    for (int t = 0; t < row.count; ++t)
-      acc += bound_of(columns[std::size_t(row.loci[t]) * column_stride + first + std::size_t(j)],
-                      row.codes[t], bounds.weights[t], bounds.mismatch);
-    out[j] = acc;
+    std::memcpy(out + j, &acc, sizeof(std::int32_t) * std::size_t(std::min(LANES, count - j)));
   }
 }
 

@@ -64,7 +64,9 @@ void pair_and_self_products(const RowLoci& row, const std::uint16_t* columns, co
 // the factors of column_products from above: weights[t] where the codes
 // agree, 0 where sample first + j lacks the locus, mismatch elsewhere. The
 // sums of a run of lanes stop short, below reach, once even rest[t] (the
-// most the loci after t can add) cannot lift any to reach.
+// most the loci after t can add) cannot lift any to reach. columns must hold
+// BOUND_LANES codes past the last read.
+inline constexpr int BOUND_LANES = 16;
 struct RowBounds {
   const std::int32_t* weights = nullptr;
   const std::int32_t* rest = nullptr;

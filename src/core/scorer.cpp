@@ -89,7 +89,8 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
   factor_.assign(cells, 0.0);
   index_.assign(cells * 2, 0);
   unknown_.assign(std::size_t(n), 0);
-  columns_.assign(cells, detail::ABSENT);
+  // Spare codes at the end for the bound sums' last run of lanes.
+  columns_.assign(cells + detail::BOUND_LANES, detail::ABSENT);
   factor_columns_.assign(cells, 1.0);
   for (int s = 0; s < n; ++s) {
     const std::int32_t* row = table.row(s);

@@ -263,9 +263,7 @@ class SampleCount {
     int m = 0;
     (parts_.patterns[std::size_t(parts_.pattern_of[std::size_t(s_)])].mask &
      parts_.patterns[p].mask)
-        .for_each(table_.loci(), [&](int k) {
-      loci_[std::size_t(m++)] = k;
-    });
+        .for_each(table_.loci(), [&](int k) { loci_[std::size_t(m++)] = k; });
     return m;
   }
 
