@@ -23,8 +23,10 @@ class PairScorer {
  public:
   // Precomputes per sample and locus what the pair loops need (allele
   // indices, unordered genotype codes, match factors), so that no pair needs
-  // a search or a log per locus. Keeps references to table and freqs.
-  PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, double error);
+  // a search or a log per locus, samples shared among threads. Keeps
+  // references to table and freqs.
+  PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, double error,
+             int threads = 1);
 
   [[nodiscard]] const GenotypeTable& table() const { return *table_; }
   [[nodiscard]] const FrequencyTable& frequencies() const { return *freqs_; }
@@ -118,6 +120,7 @@ class PairScorer {
   // (factor_start_[k] + d1 * alleles + d2); empty for very wide tables.
   std::vector<std::size_t> factor_start_;
   std::vector<double> genotype_factors_;
+  void prepare_sample(int s);
   void prepare_retypings();
   void prepare_bounds();
   double bound_scale_ = 0;

@@ -143,7 +143,7 @@ struct SetSource {
                                    DrawStage::CalibrationMasks);
     for (int i = 0; i < n; ++i) set.table.sample(i).loci = set.masks[std::size_t(i)];
     draw_unrelated(set.table, freqs, draws, DrawStage::CalibrationGenotypes);
-    set.scorer = std::make_unique<PairScorer>(set.table, freqs, settings.error);
+    set.scorer = std::make_unique<PairScorer>(set.table, freqs, settings.error, settings.threads);
   }
 
   // The only user of the generator in a calibration.

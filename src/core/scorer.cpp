@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "core/kernels.h"
+#include "core/parallel.h"
 
 namespace tarvo {
 
@@ -79,7 +80,8 @@ inline bool retype(const LocusFrequencies& L, double rate, Rng& rng, int& i1, in
 
 }  // namespace
 
-PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, double error)
+PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, double error,
+                       int threads)
     : table_(&table), freqs_(&freqs), stride_(table.loci()) {
   ea_ = (1.0 - error) * (1.0 - error);
   eb_ = error * (2.0 - error);
@@ -92,40 +94,25 @@ PairScorer::PairScorer(const GenotypeTable& table, const FrequencyTable& freqs, 
   // Spare codes at the end for the bound sums' last run of lanes.
   columns_.assign(cells + detail::BOUND_LANES, detail::ABSENT);
   factor_columns_.assign(cells, 1.0);
+  detail::for_each_row(threads, n, [this](int s) { prepare_sample(s); });
+  row_start_.assign(std::size_t(n) + 1, 0);
   for (int s = 0; s < n; ++s) {
-    const std::int32_t* row = table.row(s);
-    const LociMask mask = table.sample(s).loci;
-    for (int k = 0; k < stride_; ++k) {
-      const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
-      const LocusFrequencies& L = freqs.loci[std::size_t(k)];
-      const int i1 = L.index_of(row[2 * k]);
-      const int i2 = L.index_of(row[2 * k + 1]);
-      if (i1 < 0 || i2 < 0) {
-        if (has_locus(mask, k)) unknown_[std::size_t(s)] = 1;
-        continue;
-      }
-      index_[2 * c] = std::uint8_t(i1);
-      index_[2 * c + 1] = std::uint8_t(i2);
-      code_[c] = std::uint16_t(std::min(i1, i2) * 256 + std::max(i1, i2));
-      factor_[c] = match_factor(ea_, eb_, L.freqs[std::size_t(i1)], L.freqs[std::size_t(i2)],
-                                row[2 * k], row[2 * k + 1]);
-      if (has_locus(mask, k)) {
-        columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = code_[c];
-        factor_columns_[std::size_t(k) * std::size_t(n) + std::size_t(s)] = factor_[c];
-      }
-    }
+    std::size_t held = 0;
+    table.sample(s).loci.for_each(stride_, [&held](int) { ++held; });
+    row_start_[std::size_t(s) + 1] = row_start_[std::size_t(s)] + held;
   }
-  row_start_.reserve(std::size_t(n) + 1);
-  for (int s = 0; s < n; ++s) {
-    row_start_.push_back(row_loci_.size());
-    table.sample(s).loci.for_each(stride_, [&](int k) {
+  row_loci_.resize(row_start_.back());
+  row_codes_.resize(row_start_.back());
+  row_factors_.resize(row_start_.back());
+  detail::for_each_row(threads, n, [this](int s) {
+    std::size_t t = row_start_[std::size_t(s)];
+    table_->sample(s).loci.for_each(stride_, [&](int k) {
       const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
-      row_loci_.push_back(k);
-      row_codes_.push_back(code_[c]);
-      row_factors_.push_back(factor_[c]);
+      row_loci_[t] = k;
+      row_codes_[t] = code_[c];
+      row_factors_[t++] = factor_[c];
     });
-  }
-  row_start_.push_back(row_loci_.size());
+  });
   prepare_retypings();
   prepare_bounds();
 }
@@ -172,6 +159,33 @@ void PairScorer::prepare_bounds() {
       row_bounds_[t] = l <= LARGEST_LOG ? bound(l) : 0;
       row_rest_[t] = rest;
       rest += std::max(row_bounds_[t], 0);
+    }
+  }
+}
+
+// Sample s's cells; samples write apart, so they can be filled on several
+// threads.
+void PairScorer::prepare_sample(int s) {
+  const std::size_t n = std::size_t(table_->size());
+  const std::int32_t* row = table_->row(s);
+  const LociMask& mask = table_->sample(s).loci;
+  for (int k = 0; k < stride_; ++k) {
+    const std::size_t c = std::size_t(s) * std::size_t(stride_) + std::size_t(k);
+    const LocusFrequencies& L = freqs_->loci[std::size_t(k)];
+    const int i1 = L.index_of(row[2 * k]);
+    const int i2 = L.index_of(row[2 * k + 1]);
+    if (i1 < 0 || i2 < 0) {
+      if (has_locus(mask, k)) unknown_[std::size_t(s)] = 1;
+      continue;
+    }
+    index_[2 * c] = std::uint8_t(i1);
+    index_[2 * c + 1] = std::uint8_t(i2);
+    code_[c] = std::uint16_t(std::min(i1, i2) * 256 + std::max(i1, i2));
+    factor_[c] = match_factor(ea_, eb_, L.freqs[std::size_t(i1)], L.freqs[std::size_t(i2)],
+                              row[2 * k], row[2 * k + 1]);
+    if (has_locus(mask, k)) {
+      columns_[std::size_t(k) * n + std::size_t(s)] = code_[c];
+      factor_columns_[std::size_t(k) * n + std::size_t(s)] = factor_[c];
     }
   }
 }

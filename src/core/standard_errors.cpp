@@ -221,7 +221,7 @@ StandardErrors simulate_standard_errors(const GenotypeTable& reference, const Fr
     if (observer.on_run) observer.on_run(r);
     const bool planted =
         simulate_run(set, out.plan, rows, settings, masks, freqs, rng, observer, r);
-    const PairScorer scorer(set, freqs, settings.score_error);
+    const PairScorer scorer(set, freqs, settings.score_error, settings.threads);
     scan_settings.key = StreamKey{settings.seed, DrawStage::ErrorScan, std::uint32_t(r),
                                   std::uint32_t(settings.pass)};
     const PairScan scan = scan_pairs(scorer, scan_settings, rng);
