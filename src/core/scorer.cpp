@@ -351,7 +351,11 @@ std::int32_t PairScorer::bound_reach(double score) const {
   // A product below the floor scores FLOOR_LLR, never above another score.
   if (!(bound_scale_ > 0) || !std::isfinite(score)) return NO_BOUND;
   const double reach = std::floor(std::max(score, std::log(PRODUCT_FLOOR)) * bound_scale_) - 2;
-  return reach <= double(NO_BOUND) ? NO_BOUND : std::int32_t(reach);
+  if (reach <= double(NO_BOUND)) return NO_BOUND;
+  // No sum comes near the top of 32 bits (but those of rows without bounds).
+  return reach >= double(std::numeric_limits<std::int32_t>::max())
+             ? std::numeric_limits<std::int32_t>::max()
+             : std::int32_t(reach);
 }
 
 double PairScorer::pair_product(int i, int j) const {

@@ -283,7 +283,7 @@ class SampleCount {
       PairScorer::Retyping found[2];
       int count = 0;
       for (int copy = 0; copy < 2; ++copy)
-        if (slots_[std::size_t(2 * t + copy)]) {
+        if (slots_[2 * std::size_t(t) + std::size_t(copy)]) {
           const std::uint32_t coin = rng_.next_u32();
           found[count++] = PairScorer::Retyping{t, copy, coin, rng_.next_u32()};
         }

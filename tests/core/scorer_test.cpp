@@ -180,6 +180,7 @@ TEST(Scorer, BoundSumsStayAboveEveryScore) {
   }
   EXPECT_GT(reached, 0);  // the bounds do pass over pairs
   EXPECT_EQ(scorer.bound_reach(std::nan("")), tarvo::PairScorer::NO_BOUND);
+  EXPECT_EQ(scorer.bound_reach(1e300), std::numeric_limits<std::int32_t>::max());
 }
 
 }  // namespace
