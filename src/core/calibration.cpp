@@ -33,8 +33,8 @@ class TopScores {
   // Offers the products of row i against samples first..first+count-1;
   // pairs sharing no locus are not offered. Products that surely give a score
   // at or below the smallest held are passed over without taking their log.
+  // (Once a list is full its rows go by the bound sums, where there are any.)
   void offer_row(const double* products, int count, const LociMask* masks, const LociMask& mi) {
-    if (held_ == LEVELS && !detail::any_at_least(products, count, floor_product_)) return;
     for (int j = 0; j < count; ++j) {
       if (!intersects(masks[j], mi)) continue;
       if (held_ == LEVELS && products[j] < floor_product_) continue;

@@ -186,13 +186,6 @@ void add_shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask, 
 }
 
 TARVO_CLONES
-bool any_at_least(const double* v, int count, double bound) {
-  int any = 0;
-  for (int j = 0; j < count; ++j) any |= int(v[j] >= bound);
-  return any != 0;
-}
-
-TARVO_CLONES
 std::uint64_t shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask) {
   std::uint64_t loci = 0;
   for (int j = 0; j < count; ++j) loci += std::uint64_t(std::popcount(masks[j] & mask));

@@ -89,9 +89,6 @@ void locus_counts(const RowLoci& row, const std::uint16_t* columns, std::size_t 
 // out[j] += loci masks[j] shares with mask, j < count.
 void add_shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask, int* out);
 
-// Whether any of v[0..count) is at least bound.
-[[nodiscard]] bool any_at_least(const double* v, int count, double bound);
-
 // Loci each of masks[0..count) shares with mask, summed.
 [[nodiscard]] std::uint64_t shared_loci(const std::uint64_t* masks, int count, std::uint64_t mask);
 
