@@ -182,9 +182,12 @@ TEST(Replacement, AnInterruptedRunKeepsTheEarlierLogAndShowsItsOwnSoFar) {
   const EarlierRun earlier("interrupted", kAnalysis + " -r 5");
   for (int signal : {SIGINT, SIGKILL}) {
     SCOPED_TRACE(signal);
+    // The running log an earlier interrupted run left already holds the
+    // text waited for: without it gone the kill could come at any moment.
+    const path running = earlier.dir / e2e::kRunningLog;
+    e2e::fs::remove(running);
     const pid_t pid = e2e::start_tarvo(earlier.dir, {"-1", "one_pop.gen", "-n", "1000", "-s",
                                                      "5000", "-c", "10", "-r", "6", "-t", "1"});
-    const path running = earlier.dir / e2e::kRunningLog;
     EXPECT_TRUE(wait_for(running, "Finding s.e. of resample estimate"));
     ::kill(pid, signal);
     int status = 0;
