@@ -63,6 +63,18 @@ struct PartScan {
   MismatchCounts mismatches;
   std::vector<MatchPair> pairs;  // the part's first PAIRS matches in scan order
   std::int64_t beyond_kept = 0;
+
+  // Pair i, j of table, of score llr, matches from level k on.
+  void add_match(const GenotypeTable& table, int i, int j, int k, double llr) {
+    counts.match_from[std::size_t(k)] += 1;
+    if (pairs.size() >= std::size_t(PAIRS)) {
+      beyond_kept += 1;
+      return;
+    }
+    const Sample& si = table.sample(i);
+    const Sample& sj = table.sample(j);
+    pairs.push_back(MatchPair{i, j, si.population, sj.population, llr, sj.loci & si.loci});
+  }
 };
 
 class RowScanner {
@@ -96,13 +108,7 @@ class RowScanner {
     const double Li = scorer_.self_score(i, mask, settings_.retype_error, rng_);
     const LevelTable& cut = settings_.thresholds;
     const int k = rank_in_descending(cut, L);
-    if (k >= 0) {
-      out_.counts.match_from[std::size_t(k)] += 1;
-      if (out_.pairs.size() >= std::size_t(PAIRS))
-        out_.beyond_kept += 1;
-      else
-        out_.pairs.push_back(MatchPair{i, j, si.population, sj.population, L, mask});
-    }
+    if (k >= 0) out_.add_match(table_, i, j, k, L);
     out_.counts.detect_from[std::size_t(first_level_below(cut, Li))] += 1;
     out_.counts.detect_from[std::size_t(first_level_below(cut, Lj))] += 1;
   }
@@ -183,23 +189,10 @@ class BlockScanner {
         out_.mismatches.mismatching[std::size_t(c.mismatching)] += 1;
       }
       const int k = levels_.rank(block_.pair(j));
-      if (k >= 0) match(i, j, k);
+      if (k >= 0) out_.add_match(table_, i, j, k, PairScorer::score_of_product(block_.pair(j)));
       out_.counts.detect_from[std::size_t(levels_.first_exceeded(block_.later_self(j)))] += 1;
       out_.counts.detect_from[std::size_t(levels_.first_exceeded(block_.earlier_self(j)))] += 1;
     }
-  }
-
-  void match(int i, int j, int k) {
-    out_.counts.match_from[std::size_t(k)] += 1;
-    if (out_.pairs.size() >= std::size_t(PAIRS)) {
-      out_.beyond_kept += 1;
-      return;
-    }
-    const Sample& si = table_.sample(i);
-    const Sample& sj = table_.sample(j);
-    out_.pairs.push_back(MatchPair{i, j, si.population, sj.population,
-                                   PairScorer::score_of_product(block_.pair(j)),
-                                   sj.loci & si.loci});
   }
 
   const GenotypeTable& table_;
@@ -256,7 +249,7 @@ class BoundedScanner {
     if (!intersects(table_.sample(i).loci, table_.sample(j).loci)) return;
     const double product = scorer_.pair_product(i, j);
     const int k = levels_.rank(product);
-    if (k >= 0) match(i, j, k, product);
+    if (k >= 0) out_.add_match(table_, i, j, k, PairScorer::score_of_product(product));
   }
 
   // compare_loci of every pair of the row, in vector lanes.
@@ -268,18 +261,6 @@ class BoundedScanner {
       out_.mismatches.comparable[std::size_t(compared)] += 1;
       out_.mismatches.mismatching[std::size_t(differing_[std::size_t(j)])] += 1;
     }
-  }
-
-  void match(int i, int j, int k, double product) {
-    out_.counts.match_from[std::size_t(k)] += 1;
-    if (out_.pairs.size() >= std::size_t(PAIRS)) {
-      out_.beyond_kept += 1;
-      return;
-    }
-    const Sample& si = table_.sample(i);
-    const Sample& sj = table_.sample(j);
-    out_.pairs.push_back(MatchPair{i, j, si.population, sj.population,
-                                   PairScorer::score_of_product(product), sj.loci & si.loci});
   }
 
   const PairScorer& scorer_;
